@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what Kestrova needs to build, test and run on Debian 12. Idempotent and quiet.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libcurl4-openssl-dev libxml2-dev libcpp-httplib-dev libssl-dev
+  libgtest-dev libgmock-dev
+  curl ca-certificates openssl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "services/ss_logging.h"
+#include "services/user_interface.h"
+#include "web/http_request.h"
+#include "web/member_server.h"
+
+namespace kestrova {
+
+/// What every core operation that talks to the user or a server needs. Owned by the front
+/// end (window, command line, test) for the life of the program.
+struct CoreContext {
+    const SsLogging& log;
+    UserInterface& ui;
+    MemberServer memberServer;
+    HttpOptions http;  ///< `breathe` is wired to ui.breathe() by makeCoreContext
+
+    CoreContext(const SsLogging& log, UserInterface& ui, MemberServer server,
+                HttpOptions options = {});
+};
+
+}  // namespace kestrova

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "web/http_request.h"
+
+namespace kestrova {
+
+/// Receives the tables of a page row by row while the page is parsed.
+///
+/// Tables are numbered in document (preorder) order, nested ones included. Rows are those a
+/// browser's table.rows gives (rows of thead, tbody, tfoot and direct rows, not rows of
+/// nested tables), numbered from 0 per table. Each cell is its visible text (innerText):
+/// white-space runs collapsed to one space, "<br>" a line break, script and style ignored,
+/// entities decoded, "&nbsp;" kept as U+00A0. Texts are UTF-8 and untrimmed.
+class TableRowSink {
+public:
+    virtual ~TableRowSink() = default;
+    /// A "table" start tag was read; `table` is its document-order number.
+    virtual void onTableStart(std::size_t table) { (void)table; }
+    /// A row of `table` is complete. The views are valid only during the call.
+    virtual void onRow(std::size_t table, std::size_t row,
+                       std::span<const std::string_view> cells) = 0;
+};
+
+/// Streaming HTML table reader on libxml2's push parser. Usable as the BodySink of a
+/// request, so the page is parsed while it arrives and never held whole in memory.
+///
+/// Character set: BOM, then the HTTP Content-Type charset, then a meta charset or
+/// http-equiv in the page, else UTF-8 when the first bytes are valid UTF-8, else CP932.
+class HtmlTableReader final : public BodySink {
+public:
+    explicit HtmlTableReader(TableRowSink& sink);
+    ~HtmlTableReader() override;
+    HtmlTableReader(const HtmlTableReader&) = delete;
+    HtmlTableReader& operator=(const HtmlTableReader&) = delete;
+
+    void onResponseStart(int status, std::string_view contentType) override;
+    void onBody(std::string_view chunk) override;
+    /// Ends the document: flushes the parser and closes open rows and tables.
+    void finish();
+
+    /// Exceptions thrown by the sink propagate out of onBody/finish unchanged.
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+/// A whole table, for callers that read small pages (version page, server master).
+struct HtmlTable {
+    std::vector<std::vector<std::string>> rows;
+};
+
+/// Parses a complete page; `contentType` is the HTTP header value, if any.
+std::vector<HtmlTable> readTables(std::string_view html, std::string_view contentType = {});
+
+}  // namespace kestrova
