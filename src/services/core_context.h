@@ -13,7 +13,7 @@ struct CoreContext {
     const SsLogging& log;
     UserInterface& ui;
     MemberServer memberServer;
-    HttpOptions http;  ///< `breathe` is wired to ui.breathe() by makeCoreContext
+    HttpOptions http;  ///< `breathe` defaults to ui.breathe()
 
     CoreContext(const SsLogging& log, UserInterface& ui, MemberServer server,
                 HttpOptions options = {});
