@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/records_table.h"
+
+namespace kestrova {
+
+/// The window fields an export reads and writes, owned by the front end for the life of
+/// the program. The names are the system's own.
+struct ExportState {
+    /// 0: a past-data range is exported; 1: this week's meeting days.
+    std::int16_t ThisWeekMode = 0;
+    /// Two-digit year of the chosen past-data entry, "" otherwise.
+    std::string StartYear;
+    /// "TF10mm.html" up to this year's template; "mm" stands for the month.
+    std::vector<std::string> MonthFileTemplates;
+    /// The rows of the last downloaded data file.
+    RecordsTable TFDataTable;
+    /// Data rows of the last parsed file (table rows minus the header row).
+    std::int32_t TFDataRowCount = 0;
+    /// Comment kinds of the comment file being written, 1 = selected.
+    std::array<std::int16_t, 5> CommentKindFlags{};
+    /// Lines written by the current group of CmtOut/AlsOut calls.
+    std::int32_t OutputCount = 0;
+    /// Files completed by CmtOut/AlsOut since the last run started (progress display).
+    std::int64_t FilesWritten = 0;
+};
+
+/// The month file templates from 2010 through `currentYear` (four digits):
+/// "TF10mm.html", "TF11mm.html", ...
+std::vector<std::string> makeMonthFileTemplates(int currentYear);
+
+}  // namespace kestrova
