@@ -1,0 +1,414 @@
+#include "web/http_request.h"
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include <curl/curl.h>
+
+#include "web/http_errors.h"
+
+namespace kestrova {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr long kReceiveBufferBytes = 256 * 1024;
+constexpr long kMaxRedirects = 10;
+constexpr milliseconds kPollWait{50};
+constexpr milliseconds kBreatheEvery{40};
+// Content-Length is the server's word; never reserve more than this up front.
+constexpr curl_off_t kMaxReserve = 64 * 1024 * 1024;
+constexpr const char* kSystemCaBundle = "/etc/ssl/certs/ca-certificates.crt";
+
+bool globalInitOk() {
+    struct Global {
+        CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+        ~Global() {
+            if (code == CURLE_OK) {
+                curl_global_cleanup();
+            }
+        }
+    };
+    static const Global global;
+    return global.code == CURLE_OK;
+}
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
+
+bool sameNoCase(char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), sameNoCase);
+}
+
+std::string readWholeFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return {};
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Collects the body of a buffered send.
+class BufferSink final : public BodySink {
+  public:
+    explicit BufferSink(std::string& out) : out_(out) {}
+    void onResponseStart(int, std::string_view) override {}
+    void onBody(std::string_view chunk) override { out_.append(chunk); }
+
+  private:
+    std::string& out_;
+};
+
+}  // namespace
+
+struct HttpRequest::Impl {
+    HttpOptions options;
+    std::unique_ptr<CURLM, MultiDeleter> multi;
+    std::unique_ptr<CURL, EasyDeleter> easy;
+    std::string method;
+    std::string url;
+    std::vector<std::string> headerLines;
+    bool opened = false;
+    bool contentTypeSet = false;
+
+    int status = 0;
+    std::string body;
+    std::string contentType;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    // State of the running transfer, touched by the callbacks.
+    BodySink* sink = nullptr;
+    bool buffering = false;
+    bool started = false;
+    bool activity = false;
+    bool connected = false;
+    curl_off_t uploaded = 0;
+    std::exception_ptr sinkError;
+
+    explicit Impl(HttpOptions opts) : options(std::move(opts)) {
+        if (!globalInitOk()) {
+            throw HttpError(HttpErrorKind::Creation, httpCreationErrorText());
+        }
+        multi.reset(curl_multi_init());
+        easy.reset(curl_easy_init());
+        if (!multi || !easy) {
+            throw HttpError(HttpErrorKind::Creation, httpCreationErrorText());
+        }
+        configure();
+    }
+
+    void configure() {
+        CURL* h = easy.get();
+        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+        curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
+        curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &Impl::onConnected);
+        curl_easy_setopt(h, CURLOPT_PREREQDATA, this);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Impl::onProgress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(options.connectTimeout.count()));
+        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+        curl_easy_setopt(h, CURLOPT_USERAGENT, "Kestrova/" KESTROVA_VERSION);
+        if (!options.extraCaFile.empty()) {
+            trustExtraCa();
+        }
+    }
+
+    // The blob replaces the default bundle, so it carries the system's CAs as well.
+    void trustExtraCa() {
+        std::string extra = readWholeFile(options.extraCaFile);
+        if (extra.empty()) {
+            throw HttpError(HttpErrorKind::Tls, "信頼する証明書ファイルを読み込めませんでした。(" +
+                                                    options.extraCaFile.string() + ")");
+        }
+        char* defaultBundle = nullptr;
+        curl_easy_getinfo(easy.get(), CURLINFO_CAINFO, &defaultBundle);
+        std::string bundle = readWholeFile(defaultBundle ? defaultBundle : kSystemCaBundle);
+        bundle += '\n';
+        bundle += extra;
+        curl_blob blob{bundle.data(), bundle.size(), CURL_BLOB_COPY};
+        curl_easy_setopt(easy.get(), CURLOPT_CAINFO_BLOB, &blob);
+    }
+
+    void open(std::string_view newMethod, std::string_view newUrl) {
+        method = newMethod;
+        url = newUrl;
+        headerLines.clear();
+        contentTypeSet = false;
+        status = 0;
+        body.clear();
+        contentType.clear();
+        curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
+        // Never follow a redirect from https down to http.
+        curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR,
+                         startsWithNoCase(url, "https://") ? "https" : "http,https");
+        opened = true;
+    }
+
+    void addHeader(std::string_view name, std::string_view value) {
+        if (name.size() == 12 && startsWithNoCase(name, "content-type")) {
+            contentTypeSet = true;
+        }
+        headerLines.push_back(std::string(name) + ": " + std::string(value));
+    }
+
+    HeaderList buildHeaders() const {
+        HeaderList list;
+        auto append = [&list](const char* line) {
+            curl_slist* grown = curl_slist_append(list.get(), line);
+            if (!grown) {
+                throw std::bad_alloc();
+            }
+            list.release();
+            list.reset(grown);
+        };
+        for (const auto& line : headerLines) {
+            append(line.c_str());
+        }
+        // libcurl's own additions that the platform's request object does not make.
+        append("Expect:");
+        if (!contentTypeSet) {
+            append("Content-Type:");
+        }
+        return list;
+    }
+
+    void setBody(std::string_view requestBody) {
+        CURL* h = easy.get();
+        if (method == "POST" || !requestBody.empty()) {
+            curl_easy_setopt(h, CURLOPT_POST, 1L);
+            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                             static_cast<curl_off_t>(requestBody.size()));
+            // A null pointer would make libcurl read the body from a callback.
+            curl_easy_setopt(h, CURLOPT_POSTFIELDS, requestBody.empty() ? "" : requestBody.data());
+            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method == "POST" ? nullptr : method.c_str());
+        } else if (method == "HEAD") {
+            curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+        } else {
+            curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method == "GET" ? nullptr : method.c_str());
+        }
+    }
+
+    void startResponse() {
+        started = true;
+        long code = 0;
+        curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &code);
+        char* type = nullptr;
+        curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_TYPE, &type);
+        status = static_cast<int>(code);
+        contentType = type ? type : "";
+        if (buffering) {
+            curl_off_t length = -1;
+            curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            if (length > 0) {
+                body.reserve(static_cast<std::size_t>(std::min(length, kMaxReserve)));
+            }
+        }
+        sink->onResponseStart(status, contentType);
+    }
+
+    static size_t onWrite(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        const size_t bytes = size * count;
+        self->activity = true;
+        try {
+            if (!self->started) {
+                self->startResponse();
+            }
+            self->sink->onBody(std::string_view(data, bytes));
+        } catch (...) {
+            self->sinkError = std::current_exception();
+            return 0;  // aborts the transfer
+        }
+        return bytes;
+    }
+
+    static size_t onHeader(char*, size_t size, size_t count, void* user) {
+        static_cast<Impl*>(user)->activity = true;
+        return size * count;
+    }
+
+    static int onConnected(void* user, char*, char*, int, int) {
+        auto* self = static_cast<Impl*>(user);
+        self->connected = true;
+        self->activity = true;
+        return CURL_PREREQFUNC_OK;
+    }
+
+    static int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+        auto* self = static_cast<Impl*>(user);
+        if (ulnow != self->uploaded) {
+            self->uploaded = ulnow;
+            self->activity = true;
+        }
+        return 0;
+    }
+
+    void perform(std::string_view requestBody, BodySink& target, bool buffer) {
+        if (!opened) {
+            throw std::logic_error("HttpRequest::send before Open");
+        }
+        status = 0;
+        body.clear();
+        contentType.clear();
+        errorText[0] = '\0';
+        sink = &target;
+        buffering = buffer;
+        started = false;
+        activity = false;
+        connected = false;
+        uploaded = 0;
+        sinkError = nullptr;
+
+        setBody(requestBody);
+        HeaderList headers = buildHeaders();
+        curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, headers.get());
+
+        // A failed transfer leaves no answer behind, not even part of one.
+        CURLcode result = CURLE_OK;
+        try {
+            result = run(requestBody.size());
+            if (sinkError) {
+                std::rethrow_exception(std::exchange(sinkError, nullptr));
+            }
+            if (result != CURLE_OK) {
+                throw httpTransferError(result, url, errorText);
+            }
+        } catch (...) {
+            status = 0;
+            body.clear();
+            throw;
+        }
+        if (!started) {
+            startResponse();  // an answer without a body
+        }
+    }
+
+    // Drives the transfer until it ends, breathing and watching for silence.
+    CURLcode run(std::size_t bodySize) {
+        if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) {
+            throw HttpError(HttpErrorKind::Transport,
+                            "サーバーとの通信を開始できませんでした。(" + url + ")");
+        }
+        struct Detach {
+            CURLM* multi;
+            CURL* easy;
+            ~Detach() { curl_multi_remove_handle(multi, easy); }
+        } detach{multi.get(), easy.get()};
+
+        auto lastActivity = Clock::now();
+        auto lastBreath = lastActivity;
+        for (;;) {
+            int running = 0;
+            const CURLMcode code = curl_multi_perform(multi.get(), &running);
+            if (code != CURLM_OK) {
+                throw HttpError(HttpErrorKind::Transport, "サーバーとの通信に失敗しました。(" +
+                                                              url + ": " +
+                                                              curl_multi_strerror(code) + ")");
+            }
+            int queued = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+                if (message->msg == CURLMSG_DONE) {
+                    return message->data.result;
+                }
+            }
+
+            const auto now = Clock::now();
+            if (activity) {
+                activity = false;
+                lastActivity = now;
+            } else if (connected) {
+                const bool sending = uploaded < static_cast<curl_off_t>(bodySize);
+                const auto limit = sending ? options.sendTimeout : options.receiveTimeout;
+                if (now - lastActivity > limit) {
+                    throw httpTimeoutError(url);
+                }
+            }
+            if (options.breathe && now - lastBreath >= kBreatheEvery) {
+                options.breathe();
+                lastBreath = Clock::now();
+            }
+            const auto sinceBreath =
+                std::chrono::duration_cast<milliseconds>(Clock::now() - lastBreath);
+            const auto wait = std::clamp(kPollWait - sinceBreath, milliseconds{1}, kPollWait);
+            curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(wait.count()), nullptr);
+        }
+    }
+};
+
+HttpRequest::HttpRequest(HttpOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+HttpRequest::HttpRequest(HttpRequest&&) noexcept = default;
+HttpRequest& HttpRequest::operator=(HttpRequest&&) noexcept = default;
+HttpRequest::~HttpRequest() = default;
+
+void HttpRequest::Open(std::string_view method, std::string_view url, bool async) {
+    if (async) {
+        throw std::invalid_argument("HttpRequest::Open: only synchronous requests exist");
+    }
+    impl_->open(method, url);
+}
+
+void HttpRequest::setRequestHeader(std::string_view name, std::string_view value) {
+    if (!impl_->opened) {
+        throw std::logic_error("HttpRequest::setRequestHeader before Open");
+    }
+    impl_->addHeader(name, value);
+}
+
+void HttpRequest::send(std::string_view body) {
+    BufferSink sink(impl_->body);
+    impl_->perform(body, sink, true);
+}
+
+void HttpRequest::send(std::string_view body, BodySink& sink) {
+    impl_->perform(body, sink, false);
+}
+
+int HttpRequest::Status() const {
+    return impl_->status;
+}
+const std::string& HttpRequest::responseBody() const {
+    return impl_->body;
+}
+const std::string& HttpRequest::contentType() const {
+    return impl_->contentType;
+}
+
+HttpRequest CreateHttpRequest(HttpOptions options) {
+    return HttpRequest(std::move(options));
+}
+
+}  // namespace kestrova
