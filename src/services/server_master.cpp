@@ -1,0 +1,69 @@
+#include "services/server_master.h"
+
+#include <exception>
+#include <string>
+
+#include "services/core_context.h"
+#include "services/errors.h"
+#include "services/text.h"
+#include "web/html_tables.h"
+#include "web/http_request.h"
+
+namespace kestrova {
+
+namespace {
+
+std::string position(std::size_t table, std::size_t row) {
+    return "(表 " + std::to_string(table + 1) + "、行 " + std::to_string(row + 1) + ")";
+}
+
+// The first matching row of a table gives its value; a later table overrides an earlier one.
+// `value` holds what was found so far when a malformed row ends the walk.
+void lookUp(const std::vector<HtmlTable>& tables, std::string_view key, std::string& value) {
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        const auto& rows = tables[t].rows;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            const auto& cells = rows[r];
+            if (cells.empty()) {
+                throw Error("サーバーマスターの表にセルのない行があります。" + position(t, r));
+            }
+            if (trimSpaces(cells[0]) != key) {
+                continue;
+            }
+            if (cells.size() < 2) {
+                throw Error("サーバーマスターの行に値のセルがありません。" + position(t, r));
+            }
+            value = trimSpaces(cells[1]);
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+std::string GetMast(CoreContext& ctx, std::string_view key) {
+    std::string value;
+    ctx.log.TraceLog("GetMast");
+    try {
+        HttpRequest request = CreateHttpRequest(ctx.http);
+        request.Open("GET", ctx.memberServer.masterPageUrl(), false);
+        // The status is not examined: an error page simply holds no key.
+        request.send();
+        ctx.log.TraceLog("GetMast1");
+        const auto tables = readTables(request.responseBody(), request.contentType());
+        ctx.log.TraceLog("GetMast2");
+        lookUp(tables, key, value);
+        ctx.log.TraceLog("GetMast3");
+    } catch (const std::exception& e) {
+        const std::string message = std::string("GetMast<<") + e.what() + ">>";
+        ctx.log.ErrorLog(message);
+        ctx.ui.warning(message);
+    }
+    return value;
+}
+
+bool masterProbeAccepted(std::string_view value) {
+    return value == "0" || value == "1";
+}
+
+}  // namespace kestrova
