@@ -28,6 +28,8 @@ struct ExportState {
     std::int32_t OutputCount = 0;
     /// Files completed by CmtOut/AlsOut since the last run started (progress display).
     std::int64_t FilesWritten = 0;
+    /// CmtOut/AlsOut calls that failed since the last run started.
+    std::int64_t FilesFailed = 0;
 };
 
 /// The month file templates from 2010 through `currentYear` (four digits):
