@@ -1,0 +1,360 @@
+#include "sample_server.h"
+
+#include <algorithm>
+#include <atomic>
+#include <ctime>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+
+#include <httplib.h>
+
+#include "calendar.h"
+#include "data_paths.h"
+#include "fixed_pages.h"
+
+namespace kestrova::sample {
+namespace {
+
+using Body = std::shared_ptr<const std::string>;
+
+struct Answer {
+    int status = 200;
+    Body body;
+    std::string contentType;  // empty: no Content-Type header
+};
+
+Body makeBody(std::string text) {
+    return std::make_shared<const std::string>(std::move(text));
+}
+
+int todayDays() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+constexpr std::size_t kCachedPages = 4;
+constexpr std::size_t kWriteBlock = 256 * 1024;
+constexpr auto kSleepStep = std::chrono::milliseconds(10);
+
+}  // namespace
+
+struct SampleServer::Impl {
+    explicit Impl(ServerOptions opts) : options(std::move(opts)) {
+        if (options.newestYear == 0) {
+            const CivilDate today = civilFromDays(todayDays());
+            options.newestYear = today.month == 1 ? today.year - 1 : today.year;
+            options.newestMonth = today.month == 1 ? 12 : today.month - 1;
+        }
+        if (options.weekDays.empty()) {
+            options.weekDays = weekMeetingDays(todayDays());
+        }
+    }
+
+    ServerOptions options;
+    std::unique_ptr<httplib::Server> server;
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+    int port = 0;
+
+    mutable std::mutex mutex;
+    std::map<std::string, Answer> pages;
+    std::map<std::string, std::optional<Answer>> dataFiles;  // nullopt: removed
+    std::vector<Fault> faults;
+    std::map<std::string, std::size_t> counts;
+    std::deque<std::pair<std::string, Body>> cache;
+
+    /// Sleeps in small steps; false when the server is stopping.
+    bool pause(std::chrono::milliseconds delay) const {
+        const auto until = std::chrono::steady_clock::now() + delay;
+        while (std::chrono::steady_clock::now() < until) {
+            if (stopping) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                kSleepStep, until - std::chrono::steady_clock::now()));
+        }
+        return !stopping;
+    }
+
+    void handle(const httplib::Request& req, httplib::Response& res) {
+        std::optional<Fault> fault;
+        std::optional<std::chrono::milliseconds> slow;
+        {
+            std::lock_guard lock(mutex);
+            ++counts[req.path];
+            for (const Fault& f : faults) {
+                if (f.path != req.path) {
+                    continue;
+                }
+                if (f.kind == FaultKind::Slow) {
+                    slow = f.delay;
+                } else if (!fault) {
+                    fault = f;
+                }
+            }
+        }
+        if (slow && !pause(*slow)) {
+            res.status = 503;
+            return;
+        }
+        Answer answer = fault ? faultAnswer(req, *fault) : normalAnswer(req);
+        send(res, answer, fault);
+    }
+
+    Answer faultAnswer(const httplib::Request& req, const Fault& fault) {
+        switch (fault.kind) {
+            case FaultKind::Status:
+                return {fault.status, makeBody(statusPage(fault.status)),
+                        "text/html; charset=UTF-8"};
+            case FaultKind::NoTables:
+                return {200, makeBody(noTablesPage()), "text/html; charset=UTF-8"};
+            case FaultKind::OversizedTable:
+                return {200, makeBody(oversizedPage(req.path, fault.rows, options.seed)),
+                        "text/html; charset=Shift_JIS"};
+            default:
+                return normalAnswer(req);
+        }
+    }
+
+    Answer normalAnswer(const httplib::Request& req) {
+        {
+            std::lock_guard lock(mutex);
+            if (auto it = pages.find(req.path); it != pages.end()) {
+                return it->second;
+            }
+        }
+        const std::string& path = req.path;
+        if (req.method == "GET" && path == kVersionPath) {
+            return {200, makeBody(versionPage()), "text/html; charset=UTF-8"};
+        }
+        if (req.method == "GET" && path == kMasterPath) {
+            return {200, makeBody(masterPage()), "text/html; charset=UTF-8"};
+        }
+        if (req.method == "GET" && path == kExplainPath) {
+            return {200, makeBody(explainPdf()), "application/pdf"};
+        }
+        if (req.method == "GET" && path.starts_with(kDataFolder)) {
+            if (auto answer = dataAnswer(path.substr(kDataFolder.size()))) {
+                return *answer;
+            }
+        }
+        if (req.method == "POST" && path.starts_with(kPreparedFolder)) {
+            if (auto text = preparedFile(path.substr(kPreparedFolder.size()), options.weekDays)) {
+                return {200, makeBody(std::move(*text)), "text/plain; charset=UTF-8"};
+            }
+        }
+        return {404, makeBody(statusPage(404)), "text/html; charset=UTF-8"};
+    }
+
+    std::optional<Answer> dataAnswer(const std::string& fileName) {
+        {
+            std::lock_guard lock(mutex);
+            if (auto it = dataFiles.find(fileName); it != dataFiles.end()) {
+                return it->second;
+            }
+        }
+        const std::optional<DataFileName> name = parseDataFileName(fileName);
+        if (!name || !isServed(*name)) {
+            return std::nullopt;
+        }
+        const PageStyle style = styleOf(*name);
+        Answer answer{200, cached(fileName),
+                      style.sendContentType ? contentTypeOf(style.charset) : ""};
+        if (!answer.body) {
+            answer.body =
+                makeBody(name->isMonth() ? renderMonthPage(name->year, name->month, options.seed,
+                                                           style.charset, style.layout)
+                                         : renderDayPage(name->dayKey(), options.seed,
+                                                         style.charset, style.layout));
+            remember(fileName, answer.body);
+        }
+        return answer;
+    }
+
+    bool isServed(const DataFileName& name) const {
+        if (name.isMonth()) {
+            const int ym = name.year * 12 + name.month;
+            return ym >= 2010 * 12 + 1 && ym <= options.newestYear * 12 + options.newestMonth;
+        }
+        const auto& days = options.weekDays;
+        return std::find(days.begin(), days.end(), name.dayKey()) != days.end();
+    }
+
+    Body cached(const std::string& fileName) const {
+        std::lock_guard lock(mutex);
+        for (const auto& [name, body] : cache) {
+            if (name == fileName) {
+                return body;
+            }
+        }
+        return nullptr;
+    }
+
+    void remember(const std::string& fileName, Body body) {
+        std::lock_guard lock(mutex);
+        cache.emplace_back(fileName, std::move(body));
+        if (cache.size() > kCachedPages) {
+            cache.pop_front();
+        }
+    }
+
+    void send(httplib::Response& res, const Answer& answer, const std::optional<Fault>& fault) {
+        res.status = answer.status;
+        const Body body = answer.body;
+        if (body->empty()) {
+            if (!answer.contentType.empty()) {
+                res.set_header("Content-Type", answer.contentType);
+            }
+            return;
+        }
+        std::size_t announced = body->size();
+        std::size_t cutAt = body->size();
+        std::optional<std::pair<std::size_t, std::chrono::milliseconds>> stall;
+        if (fault && fault->kind == FaultKind::CutBody) {
+            cutAt = std::min(fault->afterBytes, body->size());
+            announced = std::max(body->size(), fault->afterBytes + 1);
+        } else if (fault && fault->kind == FaultKind::StallBody) {
+            stall.emplace(std::min(fault->afterBytes, body->size()), fault->delay);
+        }
+        auto stalled = std::make_shared<bool>(false);
+        // The body is streamed straight from the shared page; an empty type is removed again
+        // after routing so that the answer goes out without a Content-Type header.
+        res.set_content_provider(
+            announced, answer.contentType,
+            [this, body, cutAt, stall, stalled](std::size_t offset, std::size_t length,
+                                                httplib::DataSink& sink) {
+                if (stopping || offset >= cutAt) {
+                    return false;
+                }
+                std::size_t end = std::min({cutAt, offset + length, offset + kWriteBlock});
+                if (stall && !*stalled) {
+                    if (offset >= stall->first) {
+                        *stalled = true;
+                        if (!pause(stall->second)) {
+                            return false;
+                        }
+                    } else {
+                        end = std::min(end, stall->first);
+                    }
+                }
+                return sink.write(body->data() + offset, end - offset);
+            });
+    }
+};
+
+SampleServer::SampleServer(ServerOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+SampleServer::~SampleServer() {
+    stop();
+}
+
+void SampleServer::start() {
+    Impl& d = *impl_;
+    if (d.server) {
+        throw std::logic_error("SampleServer already started");
+    }
+    if (!d.options.certFile.empty()) {
+        auto tls = std::make_unique<httplib::SSLServer>(d.options.certFile.c_str(),
+                                                        d.options.keyFile.c_str());
+        if (!tls->is_valid()) {
+            throw std::runtime_error("cannot load certificate " + d.options.certFile.string());
+        }
+        d.server = std::move(tls);
+    } else {
+        d.server = std::make_unique<httplib::Server>();
+    }
+    httplib::Server& s = *d.server;
+    const auto handler = [&d](const httplib::Request& req, httplib::Response& res) {
+        d.handle(req, res);
+    };
+    s.Get(".*", handler);
+    s.Post(".*", handler);
+    s.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.get_header_value("Content-Type").empty()) {
+            res.headers.erase("Content-Type");
+        }
+    });
+    // Short keep-alive so that stop() does not wait long for idle client connections.
+    s.set_keep_alive_timeout(1);
+
+    if (d.options.port == 0) {
+        d.port = s.bind_to_any_port(d.options.bindAddress);
+    } else if (s.bind_to_port(d.options.bindAddress, d.options.port)) {
+        d.port = d.options.port;
+    } else {
+        d.port = -1;
+    }
+    if (d.port <= 0) {
+        d.server.reset();
+        throw std::runtime_error("cannot listen on " + d.options.bindAddress + ":" +
+                                 std::to_string(d.options.port));
+    }
+    d.stopping = false;
+    d.thread = std::thread([&s] { s.listen_after_bind(); });
+    // stop() only works on a running server, so wait for the accept loop.
+    while (!s.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void SampleServer::stop() {
+    Impl& d = *impl_;
+    if (!d.server) {
+        return;
+    }
+    d.stopping = true;
+    d.server->stop();
+    if (d.thread.joinable()) {
+        d.thread.join();
+    }
+    d.server.reset();
+}
+
+int SampleServer::port() const {
+    return impl_->port;
+}
+
+std::string SampleServer::hostPort() const {
+    return "127.0.0.1:" + std::to_string(impl_->port);
+}
+
+void SampleServer::setPage(const std::string& path, std::string body, std::string contentType) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->pages[path] = Answer{200, makeBody(std::move(body)), std::move(contentType)};
+}
+
+void SampleServer::setDataFile(const std::string& fileName, DataFile file, Charset charset) {
+    const Answer answer{200, makeBody(renderDataPage(file, charset)), contentTypeOf(charset)};
+    std::lock_guard lock(impl_->mutex);
+    impl_->dataFiles[fileName] = answer;
+}
+
+void SampleServer::removeDataFile(const std::string& fileName) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->dataFiles[fileName] = std::nullopt;
+}
+
+void SampleServer::addFault(Fault fault) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->faults.push_back(std::move(fault));
+}
+
+void SampleServer::clearFaults() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->faults.clear();
+}
+
+std::size_t SampleServer::requestCount(const std::string& path) const {
+    std::lock_guard lock(impl_->mutex);
+    const auto it = impl_->counts.find(path);
+    return it == impl_->counts.end() ? 0 : it->second;
+}
+
+}  // namespace kestrova::sample

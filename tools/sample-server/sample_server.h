@@ -19,7 +19,7 @@ struct ServerOptions {
     std::filesystem::path certFile;
     std::filesystem::path keyFile;
     /// Newest month file served (TFyymm.html); older months back to 2010-01 exist too.
-    int newestYear = 0;   ///< 0: the month before today
+    int newestYear = 0;  ///< 0: the month before today
     int newestMonth = 0;
     /// Day files served (yyyymmdd); empty: this week's meeting days by the calendar.
     std::vector<std::string> weekDays;
@@ -47,7 +47,7 @@ struct Fault {
 /// The vendor's member data server on loopback: version page, MAST.html, month and day
 /// files, prepared files under /kestrova/data3/. Runs on its own thread.
 class SampleServer {
-public:
+  public:
     explicit SampleServer(ServerOptions options = {});
     ~SampleServer();
     SampleServer(const SampleServer&) = delete;
@@ -73,7 +73,7 @@ public:
     /// Number of requests answered for `path` so far.
     std::size_t requestCount(const std::string& path) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

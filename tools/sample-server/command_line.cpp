@@ -1,0 +1,170 @@
+#include "command_line.h"
+
+#include <charconv>
+#include <stdexcept>
+
+#include "calendar.h"
+
+namespace kestrova::sample {
+namespace {
+
+long number(std::string_view text, std::string_view what) {
+    long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0) {
+        throw std::invalid_argument("bad " + std::string(what) + ": " + std::string(text));
+    }
+    return value;
+}
+
+std::vector<std::string_view> split(std::string_view text, char sep) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t pos = text.find(sep, start);
+        parts.push_back(text.substr(start, pos - start));
+        if (pos == std::string_view::npos) {
+            return parts;
+        }
+        start = pos + 1;
+    }
+}
+
+}  // namespace
+
+const char* const kUsage =
+    "usage: kestrova-sample-server [options]\n"
+    "  --bind ADDR            address to listen on (127.0.0.1)\n"
+    "  --port N               port (0: a free port)\n"
+    "  --https                TLS with the test certificate (or --cert/--key)\n"
+    "  --cert FILE --key FILE server certificate and key in PEM\n"
+    "  --newest YYYY-MM       newest month file served (default: last month)\n"
+    "  --week-days D,D        day files served, yyyymmdd (default: this week's meeting days)\n"
+    "  --seed N               data seed (1)\n"
+    "  --fault PATH=KIND      status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS,\n"
+    "                         notables; may be repeated\n"
+    "  --print-ini            print a Kestrova.Ini for this server\n"
+    "  --help                 this text\n";
+
+Fault parseFault(std::string_view spec) {
+    const std::size_t eq = spec.rfind('=');
+    if (eq == std::string_view::npos || eq == 0 || spec[0] != '/') {
+        throw std::invalid_argument("bad fault (PATH=KIND expected): " + std::string(spec));
+    }
+    Fault fault;
+    fault.path = std::string(spec.substr(0, eq));
+    const std::vector<std::string_view> parts = split(spec.substr(eq + 1), ':');
+    const std::string_view kind = parts[0];
+    const auto want = [&](std::size_t n) {
+        if (parts.size() != n + 1) {
+            throw std::invalid_argument("bad fault arguments: " + std::string(spec));
+        }
+    };
+    if (kind == "status") {
+        want(1);
+        fault.kind = FaultKind::Status;
+        fault.status = static_cast<int>(number(parts[1], "status"));
+        if (fault.status < 100 || fault.status > 599) {
+            throw std::invalid_argument("bad status: " + std::string(parts[1]));
+        }
+    } else if (kind == "slow") {
+        want(1);
+        fault.kind = FaultKind::Slow;
+        fault.delay = std::chrono::milliseconds(number(parts[1], "delay"));
+    } else if (kind == "stall") {
+        want(2);
+        fault.kind = FaultKind::StallBody;
+        fault.afterBytes = static_cast<std::size_t>(number(parts[1], "byte count"));
+        fault.delay = std::chrono::milliseconds(number(parts[2], "delay"));
+    } else if (kind == "cut") {
+        want(1);
+        fault.kind = FaultKind::CutBody;
+        fault.afterBytes = static_cast<std::size_t>(number(parts[1], "byte count"));
+    } else if (kind == "oversized") {
+        want(1);
+        fault.kind = FaultKind::OversizedTable;
+        fault.rows = static_cast<std::size_t>(number(parts[1], "row count"));
+    } else if (kind == "notables") {
+        want(0);
+        fault.kind = FaultKind::NoTables;
+    } else {
+        throw std::invalid_argument("unknown fault kind: " + std::string(kind));
+    }
+    return fault;
+}
+
+CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
+    CommandLine cl;
+    std::string certDir = KESTROVA_SAMPLE_CERTS;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        const auto value = [&]() -> std::string_view {
+            if (i + 1 >= args.size()) {
+                throw std::invalid_argument(std::string(arg) + " needs a value");
+            }
+            return args[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            cl.help = true;
+        } else if (arg == "--bind") {
+            cl.server.bindAddress = std::string(value());
+        } else if (arg == "--port") {
+            const long port = number(value(), "port");
+            if (port > 65535) {
+                throw std::invalid_argument("bad port: " + std::to_string(port));
+            }
+            cl.server.port = static_cast<int>(port);
+        } else if (arg == "--https") {
+            cl.https = true;
+        } else if (arg == "--cert") {
+            cl.https = true;
+            cl.server.certFile = std::string(value());
+        } else if (arg == "--key") {
+            cl.https = true;
+            cl.server.keyFile = std::string(value());
+        } else if (arg == "--newest") {
+            const std::string_view v = value();
+            if (v.size() != 7 || v[4] != '-') {
+                throw std::invalid_argument("bad month (YYYY-MM expected): " + std::string(v));
+            }
+            cl.server.newestYear = static_cast<int>(number(v.substr(0, 4), "year"));
+            cl.server.newestMonth = static_cast<int>(number(v.substr(5, 2), "month"));
+            if (cl.server.newestMonth < 1 || cl.server.newestMonth > 12 ||
+                cl.server.newestYear < 2000) {
+                throw std::invalid_argument("bad month: " + std::string(v));
+            }
+        } else if (arg == "--week-days") {
+            for (const std::string_view day : split(value(), ',')) {
+                if (daysOfKey(day) < 0) {
+                    throw std::invalid_argument("bad day (yyyymmdd expected): " + std::string(day));
+                }
+                cl.server.weekDays.emplace_back(day);
+            }
+        } else if (arg == "--seed") {
+            cl.server.seed = static_cast<std::uint32_t>(number(value(), "seed"));
+        } else if (arg == "--fault") {
+            cl.faults.push_back(parseFault(value()));
+        } else if (arg == "--print-ini") {
+            cl.printIni = true;
+        } else {
+            throw std::invalid_argument("unknown option: " + std::string(arg));
+        }
+    }
+    if (cl.https) {
+        if (cl.server.certFile.empty()) {
+            cl.server.certFile = certDir + "/server.pem";
+        }
+        if (cl.server.keyFile.empty()) {
+            cl.server.keyFile = certDir + "/server.key";
+        }
+    }
+    return cl;
+}
+
+std::string sampleIni(const std::string& hostPort, bool https) {
+    // REVNIW "10" selects plain http; anything else https.
+    return std::string("[SYS_ENV]\r\nREVNIW=") + (https ? "9" : "10") +
+           "\r\nMemberHost=" + hostPort + "\r\nPublicHost=" + hostPort + "\r\n";
+}
+
+}  // namespace kestrova::sample

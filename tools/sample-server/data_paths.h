@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sample_data.h"
+
+namespace kestrova::sample {
+
+inline constexpr std::string_view kVersionPath = "/kestrova/verchk/mst/KestrovaVerMN.html";
+inline constexpr std::string_view kMasterPath = "/kestrova/data/MAST.html";
+inline constexpr std::string_view kExplainPath = "/kestrova/monitor/data_explain.pdf";
+inline constexpr std::string_view kDataFolder = "/kestrova/tfdata2/";
+inline constexpr std::string_view kPreparedFolder = "/kestrova/data3/";
+
+/// "TFyymm.html" (a month) or "TFyymmdd.html" (a meeting day), years 2000 to 2099.
+struct DataFileName {
+    int year = 0;
+    int month = 0;
+    int day = 0;  ///< 0 for a month file
+
+    bool isMonth() const { return day == 0; }
+    std::string dayKey() const;  ///< yyyymmdd of a day file
+};
+std::optional<DataFileName> parseDataFileName(std::string_view fileName);
+
+/// How the server dresses a generated page: the charset, the table markup and whether the
+/// answer names its charset in a Content-Type header (the page's meta tag always does).
+struct PageStyle {
+    Charset charset = Charset::Cp932;
+    Layout layout = Layout::Plain;
+    bool sendContentType = true;
+};
+PageStyle styleOf(const DataFileName& name);
+
+/// "text/html; charset=Shift_JIS" or "text/html; charset=UTF-8".
+std::string contentTypeOf(Charset charset);
+
+}  // namespace kestrova::sample
