@@ -1,0 +1,78 @@
+#include "services/atomic_file.h"
+
+#include <random>
+
+#include "services/durable_file.h"
+
+namespace kestrova {
+namespace {
+
+namespace fs = std::filesystem;
+
+[[noreturn]] void fail(const fs::path& target, const std::error_code& error) {
+    throw FileError("ファイルの書き込みに失敗しました。(" + pathText(target) + ": " +
+                    fileErrorReason(error) + ")");
+}
+
+/// Creates a fresh temporary file beside `target` holding `bytes`; returns its path.
+fs::path writeTemporary(const fs::path& target, std::string_view bytes) {
+    std::random_device random;
+    std::error_code error;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        fs::path temporary = target;
+        temporary += ".tmp" + std::to_string(random() % 1000000);
+        error = writeNewFileDurably(temporary, bytes);
+        if (!error) {
+            return temporary;
+        }
+        std::error_code ignored;
+        if (error != std::errc::file_exists) {
+            fs::remove(temporary, ignored);
+            break;
+        }
+    }
+    fail(target, error);
+}
+
+}  // namespace
+
+void writeFileAtomically(const fs::path& target, std::string_view bytes) {
+    const fs::path temporary = writeTemporary(target, bytes);
+    std::error_code error;
+    std::error_code ignored;
+    const auto existing = fs::status(target, ignored);
+    if (fs::exists(existing)) {
+        fs::permissions(temporary, existing.permissions(), ignored);
+    }
+    fs::rename(temporary, target, error);
+    if (error) {
+        fs::remove(temporary, ignored);
+        fail(target, error);
+    }
+}
+
+std::string fileErrorReason(const std::error_code& error) {
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
+        return "フォルダが見つかりません";
+    }
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) {
+        return "アクセスが拒否されました";
+    }
+    if (error == std::errc::read_only_file_system) {
+        return "読み取り専用のドライブです";
+    }
+    if (error == std::errc::no_space_on_device) {
+        return "ディスクの空き容量が足りません";
+    }
+    if (error == std::errc::is_a_directory) {
+        return "同じ名前のフォルダがあります";
+    }
+    return error.message();
+}
+
+std::string pathText(const fs::path& path) {
+    const auto text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+}  // namespace kestrova

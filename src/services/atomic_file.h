@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 #include "services/errors.h"
 
@@ -9,13 +11,21 @@ namespace kestrova {
 
 /// A file that could not be written; what() says which file and why, in Japanese.
 class FileError : public Error {
-public:
+  public:
     using Error::Error;
 };
 
-/// Writes `bytes` to a temporary file beside `target`, flushes it and renames it over
-/// `target`, so that `target` is either the old complete file or the new complete file.
-/// The folder of `target` must exist. Throws FileError; the temporary file is removed then.
+/// Writes `bytes` to a temporary file beside `target`, flushes it to disk and renames it over
+/// `target`, so that `target` is either the old complete file or the new complete file. An
+/// existing target's permissions carry over. The folder of `target` must exist. Throws
+/// FileError ("ファイルの書き込みに失敗しました。(<path>: <reason>)"); the temporary file is
+/// removed then.
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+/// Japanese wording of a file system error, for messages shown to the user.
+std::string fileErrorReason(const std::error_code& error);
+
+/// The path as UTF-8 text, for messages and logs.
+std::string pathText(const std::filesystem::path& path);
 
 }  // namespace kestrova

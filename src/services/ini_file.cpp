@@ -1,0 +1,496 @@
+#include "services/ini_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "services/atomic_file.h"
+#include "services/cp932.h"
+#include "services/text.h"
+
+namespace kestrova {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// The platform reads into a buffer of 256 bytes: at most 255 of them come back.
+constexpr std::size_t kMaxValueBytes = 255;
+constexpr std::string_view kBlanks = " \t\v\f\r";
+constexpr std::string_view kNewLine = "\r\n";
+
+std::string_view trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+bool isLeadByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+/// Position of the ASCII character `wanted` in CP932 text, skipping the trail bytes of
+/// double-byte characters (which may look like "]").
+std::size_t findInCp932(std::string_view text, char wanted) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == wanted) {
+            return i;
+        }
+        if (isLeadByte(text[i])) {
+            ++i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+/// The first `kMaxValueBytes` bytes, shortened by one more when the cut would split a
+/// double-byte character.
+std::string_view cutValue(std::string_view cp932) {
+    std::size_t end = 0;
+    while (end < cp932.size()) {
+        const std::size_t width = isLeadByte(cp932[end]) ? 2 : 1;
+        if (end + width > kMaxValueBytes) {
+            break;
+        }
+        end += width;
+    }
+    return cp932.substr(0, std::min(end, cp932.size()));
+}
+
+std::string_view unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool sameName(std::string_view cp932Name, std::string_view utf8Name) {
+    const std::string name = fromCp932(cp932Name);
+    return std::equal(name.begin(), name.end(), utf8Name.begin(), utf8Name.end(),
+                      [](char a, char b) {
+                          const auto lower = [](char c) {
+                              return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+                          };
+                          return lower(a) == lower(b);
+                      });
+}
+
+/// One line of the file as it stands on disk.
+struct Line {
+    std::string_view text;    ///< without its line end
+    std::string_view ending;  ///< "\r\n", "\n" or "" for a last line without one
+};
+
+std::vector<Line> splitLines(std::string_view bytes) {
+    std::vector<Line> lines;
+    while (!bytes.empty()) {
+        const auto newline = bytes.find('\n');
+        if (newline == std::string_view::npos) {
+            lines.push_back({bytes, {}});
+            break;
+        }
+        const bool crlf = newline > 0 && bytes[newline - 1] == '\r';
+        lines.push_back({bytes.substr(0, crlf ? newline - 1 : newline),
+                         bytes.substr(crlf ? newline - 1 : newline, crlf ? 2 : 1)});
+        bytes.remove_prefix(newline + 1);
+    }
+    return lines;
+}
+
+struct ParsedLine {
+    enum Kind { kOther, kSection, kKey } kind = kOther;
+    std::string_view name;   ///< section or key name, trimmed
+    std::string_view value;  ///< key lines: the value, trimmed, quotes kept
+};
+
+ParsedLine parseLine(std::string_view line) {
+    const auto text = trimBlanks(line);
+    if (text.empty() || text.front() == ';') {
+        return {};
+    }
+    if (text.front() == '[') {
+        // Text after the first "]" is ignored; a missing "]" still opens the section.
+        const auto name = text.substr(1, findInCp932(text.substr(1), ']'));
+        return {ParsedLine::kSection, trimBlanks(name), {}};
+    }
+    // "=" is below the trail byte range, so a plain search is safe in CP932.
+    const auto equals = text.find('=');
+    if (equals == std::string_view::npos) {
+        return {};
+    }
+    return {ParsedLine::kKey, trimBlanks(text.substr(0, equals)),
+            trimBlanks(text.substr(equals + 1))};
+}
+
+/// Where a key stands in a file: lines are indexes into splitLines().
+struct KeyLocation {
+    std::optional<std::size_t> section;  ///< header of the first matching section
+    std::optional<std::size_t> lastKey;  ///< last key line of that section
+    std::optional<std::size_t> key;      ///< first matching key line in it
+    std::string_view value;
+};
+
+KeyLocation locate(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+    KeyLocation found;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto parsed = parseLine(lines[i].text);
+        if (parsed.kind == ParsedLine::kSection) {
+            if (found.section) {
+                break;  // only the first matching section counts
+            }
+            inSection = sameName(parsed.name, section);
+            if (inSection) {
+                found.section = i;
+            }
+        } else if (inSection && parsed.kind == ParsedLine::kKey) {
+            found.lastKey = i;
+            if (!found.key && sameName(parsed.name, key)) {
+                found.key = i;
+                found.value = parsed.value;
+            }
+        }
+    }
+    return found;
+}
+
+enum class ReadStatus { kOk, kMissing, kFailed };
+
+ReadStatus readBytes(const fs::path& file, std::string& bytes) {
+    std::error_code error;
+    const auto status = fs::status(file, error);
+    if (status.type() == fs::file_type::not_found) {
+        return ReadStatus::kMissing;
+    }
+    if (error || !fs::is_regular_file(status)) {
+        return ReadStatus::kFailed;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return ReadStatus::kFailed;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.bad() ? ReadStatus::kFailed : ReadStatus::kOk;
+}
+
+/// Names that would not read back as themselves, or would break the file's lines.
+bool isWritable(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool isWritableName(std::string_view name, std::string_view forbidden) {
+    return !name.empty() && isWritable(name) && trimBlanks(name) == name &&
+           name.find_first_of(forbidden) == std::string_view::npos;
+}
+
+std::string withValue(std::string_view bytes, std::string_view section, std::string_view key,
+                      std::string_view sectionBytes, std::string_view keyBytes,
+                      std::string_view valueBytes) {
+    const auto lines = splitLines(bytes);
+    const auto found = locate(lines, section, key);
+    std::string result;
+    result.reserve(bytes.size() + sectionBytes.size() + keyBytes.size() + valueBytes.size() + 8);
+    const auto appendEnded = [&](std::string_view text, std::string_view ending) {
+        result.append(text);
+        result.append(ending.empty() ? kNewLine : ending);
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (found.key == i) {
+            // The stored spelling of the key stays.
+            const auto parsed = parseLine(lines[i].text);
+            result.append(parsed.name).append("=").append(valueBytes);
+            result.append(lines[i].ending);
+            continue;
+        }
+        const bool insertAfter =
+            !found.key && found.section && i == found.lastKey.value_or(*found.section);
+        if (insertAfter) {
+            appendEnded(lines[i].text, lines[i].ending);
+            result.append(keyBytes).append("=").append(valueBytes).append(kNewLine);
+            continue;
+        }
+        result.append(lines[i].text).append(lines[i].ending);
+    }
+    if (!found.section) {
+        if (!result.empty() && result.back() != '\n') {
+            result.append(kNewLine);
+        }
+        result.append("[").append(sectionBytes).append("]").append(kNewLine);
+        result.append(keyBytes).append("=").append(valueBytes).append(kNewLine);
+    }
+    return result;
+}
+
+bool isReadOnly(const fs::path& file) {
+    std::error_code error;
+    const auto permissions = fs::status(file, error).permissions();
+    return !error && (permissions & fs::perms::owner_write) == fs::perms::none;
+}
+
+/// A decimal number as the platform's numeric test accepts it: blanks around, a sign,
+/// digits with an optional fraction and exponent.
+std::optional<double> parseNumber(std::string_view text) {
+    text = trimBlanks(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    const auto digitsAt = [&](std::size_t pos) {
+        std::size_t end = pos;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
+            ++end;
+        }
+        return end - pos;
+    };
+    std::size_t pos = digitsAt(0);
+    std::size_t mantissaDigits = pos;
+    if (pos < text.size() && text[pos] == '.') {
+        const auto fraction = digitsAt(pos + 1);
+        mantissaDigits += fraction;
+        pos += 1 + fraction;
+    }
+    if (mantissaDigits == 0) {
+        return std::nullopt;
+    }
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        std::size_t exponent = pos + 1;
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
+            ++exponent;
+        }
+        const auto digits = digitsAt(exponent);
+        if (digits == 0) {
+            return std::nullopt;
+        }
+        pos = exponent + digits;
+    }
+    if (pos != text.size()) {
+        return std::nullopt;
+    }
+    double number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;  // out of range
+    }
+    return negative ? -number : number;
+}
+
+/// Rounds as the platform's integer conversions do (halves to even); nullopt on overflow.
+template <typename Int>
+std::optional<Int> roundTo(double number) {
+    const double rounded = std::nearbyint(number);
+    if (!(rounded >= static_cast<double>(std::numeric_limits<Int>::min()) &&
+          rounded <= static_cast<double>(std::numeric_limits<Int>::max()))) {
+        return std::nullopt;
+    }
+    return static_cast<Int>(rounded);
+}
+
+std::optional<IniValue> convertNumber(const IniValue& target, double number) {
+    if (std::holds_alternative<std::int16_t>(target)) {
+        return roundTo<std::int16_t>(number);
+    }
+    if (std::holds_alternative<std::int32_t>(target)) {
+        return roundTo<std::int32_t>(number);
+    }
+    if (std::holds_alternative<float>(target)) {
+        if (std::abs(number) > std::numeric_limits<float>::max()) {
+            return std::nullopt;
+        }
+        return static_cast<float>(number);
+    }
+    if (std::holds_alternative<double>(target)) {
+        return number;
+    }
+    // Currency: 64-bit, four decimals; the limit keeps the product exact enough to round.
+    if (std::abs(number) >= 9.2233720368547e14) {
+        return std::nullopt;
+    }
+    return Currency{static_cast<std::int64_t>(std::nearbyint(number * 10000))};
+}
+
+std::optional<int> parseInt(std::string_view text, std::size_t minDigits, std::size_t maxDigits) {
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    const auto digits = static_cast<std::size_t>(end - text.data());
+    if (error != std::errc() || end != text.data() + text.size() || digits < minDigits ||
+        digits > maxDigits || !isAsciiDigits(text)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::vector<std::string_view> splitOn(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (auto pos = text.find(separator); pos != std::string_view::npos;
+         pos = text.find(separator)) {
+        parts.push_back(text.substr(0, pos));
+        text.remove_prefix(pos + 1);
+    }
+    parts.push_back(text);
+    return parts;
+}
+
+/// "h:mm" or "h:mm:ss".
+std::optional<std::chrono::seconds> parseTime(std::string_view text) {
+    const auto parts = splitOn(text, ':');
+    if (parts.size() < 2 || parts.size() > 3) {
+        return std::nullopt;
+    }
+    const auto hour = parseInt(parts[0], 1, 2);
+    const auto minute = parseInt(parts[1], 2, 2);
+    const auto second = parts.size() == 3 ? parseInt(parts[2], 2, 2) : std::optional<int>(0);
+    if (!hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59) {
+        return std::nullopt;
+    }
+    return std::chrono::hours(*hour) + std::chrono::minutes(*minute) +
+           std::chrono::seconds(*second);
+}
+
+/// "yyyy/m/d" or "yyyy-m-d", optionally followed by a time; or a time alone, which the
+/// platform places on its day zero, 30 December 1899.
+std::optional<IniDate> parseDate(std::string_view text) {
+    text = trimBlanks(text);
+    const auto space = text.find(' ');
+    const auto datePart = text.substr(0, space);
+    if (space == std::string_view::npos && datePart.find(':') != std::string_view::npos) {
+        const auto time = parseTime(datePart);
+        if (!time) {
+            return std::nullopt;
+        }
+        return IniDate{std::chrono::year(1899) / 12 / 30, *time};
+    }
+    const char separator = datePart.find('/') != std::string_view::npos ? '/' : '-';
+    const auto parts = splitOn(datePart, separator);
+    if (parts.size() != 3) {
+        return std::nullopt;
+    }
+    const auto year = parseInt(parts[0], 4, 4);
+    const auto month = parseInt(parts[1], 1, 2);
+    const auto day = parseInt(parts[2], 1, 2);
+    if (!year || !month || !day || *year < 100) {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day date{std::chrono::year(*year),
+                                           std::chrono::month(static_cast<unsigned>(*month)),
+                                           std::chrono::day(static_cast<unsigned>(*day))};
+    if (!date.ok()) {
+        return std::nullopt;
+    }
+    std::chrono::seconds timeOfDay{0};
+    if (space != std::string_view::npos) {
+        const auto time = parseTime(trimBlanks(text.substr(space)));
+        if (!time) {
+            return std::nullopt;
+        }
+        timeOfDay = *time;
+    }
+    return IniDate{date, timeOfDay};
+}
+
+}  // namespace
+
+bool GetIniSetting(const fs::path& file, std::string_view section, std::string_view key,
+                   std::string_view def, IniValue& value) {
+    try {
+        std::string bytes;
+        if (readBytes(file, bytes) == ReadStatus::kFailed) {
+            return false;
+        }
+        const auto found = locate(splitLines(bytes), section, key);
+        std::string copied;
+        if (found.key) {
+            copied = fromCp932(cutValue(unquote(found.value)));
+        } else {
+            const auto defBytes = toCp932(def.substr(0, def.find_last_not_of(' ') + 1)).bytes;
+            copied = fromCp932(cutValue(defBytes));
+        }
+        if (copied.empty()) {
+            value = std::string(def);
+            return true;
+        }
+        ConvValueType(value, copied);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool WriteIniSetting(const fs::path& file, std::string_view section, std::string_view key,
+                     std::string_view value) {
+    try {
+        if (!isWritableName(section, "]") || !isWritableName(key, "=") || key.front() == ';' ||
+            key.front() == '[' || !isWritable(value)) {
+            return false;
+        }
+        const auto sectionBytes = toCp932(section);
+        const auto keyBytes = toCp932(key);
+        const auto valueBytes = toCp932(value);
+        // A "?" in place of a character would not read back; keep the stored value instead.
+        if (sectionBytes.unmappable + keyBytes.unmappable + valueBytes.unmappable > 0) {
+            return false;
+        }
+        std::string bytes;
+        const auto status = readBytes(file, bytes);
+        if (status == ReadStatus::kFailed || (status == ReadStatus::kOk && isReadOnly(file))) {
+            return false;
+        }
+        const auto updated =
+            withValue(bytes, section, key, sectionBytes.bytes, keyBytes.bytes, valueBytes.bytes);
+        if (status == ReadStatus::kOk && updated == bytes) {
+            return true;
+        }
+        writeFileAtomically(file, updated);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void ConvValueType(IniValue& target, std::string_view source) {
+    try {
+        if (std::holds_alternative<std::string>(target)) {
+            target = std::string(source);
+        } else if (std::holds_alternative<IniDate>(target)) {
+            const auto date = parseDate(source);
+            target = date ? IniValue(*date) : IniValue();
+        } else if (std::holds_alternative<std::int16_t>(target) ||
+                   std::holds_alternative<std::int32_t>(target) ||
+                   std::holds_alternative<float>(target) ||
+                   std::holds_alternative<double>(target) ||
+                   std::holds_alternative<Currency>(target)) {
+            const auto number = parseNumber(source);
+            if (!number) {
+                target = std::int16_t{0};
+                return;
+            }
+            // A number too large for the type is a conversion error: the target stays.
+            if (auto converted = convertNumber(target, *number)) {
+                target = std::move(*converted);
+            }
+        } else {
+            target = std::string();
+        }
+    } catch (const std::exception&) {
+        // Ends quietly with the target unchanged, as every settings accessor does.
+    }
+}
+
+std::string readIniText(const fs::path& file, std::string_view section, std::string_view key) {
+    IniValue value = std::string();
+    if (!GetIniSetting(file, section, key, "", value)) {
+        return {};
+    }
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? std::string(trimSpaces(*text)) : std::string();
+}
+
+}  // namespace kestrova
