@@ -1,0 +1,159 @@
+#include "cli/cli_command.h"
+
+#include <exception>
+#include <string>
+
+#include "cli/help_text.h"
+#include "cli/terminal_ui.h"
+#include "export/export_run.h"
+#include "export/export_state.h"
+#include "services/app_settings.h"
+#include "services/core_context.h"
+#include "services/ini_file.h"
+#include "services/ss_logging.h"
+#include "services/text.h"
+#include "web/member_server.h"
+
+namespace kestrova::cli {
+
+namespace {
+
+constexpr std::string_view kTag = "kestrova-cli:export";
+
+/// LogInit: the window's log, so that both front ends write one history.
+SsLogging makeAppLog(const std::filesystem::path& appFolder) {
+    SsLogging log;
+    log.FileName = "Kestrova.log";
+    log.LogFilePath = appFolder / "logs";
+    log.LoggingLevel = kInfo;
+    log.MaxLogFileSize = 3;
+    log.LogFileHistorys = 5;
+    log.Enabled = true;
+    return log;
+}
+
+std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
+    return request.appFolder.value_or(env.executableFolder);
+}
+
+/// Prints a refusal on stderr and keeps it in the log, where a scheduled run's owner looks.
+int refuse(const SsLogging& log, const CliEnvironment& env, std::string_view message,
+           bool withUsage) {
+    env.err << replaceAll(message, "\r\n", "\n") << '\n';
+    if (withUsage) {
+        env.err << '\n' << usageText();
+    }
+    env.err << std::flush;
+    log.WarnLog(std::string(kTag) + "<<" + replaceAll(message, "\r\n", " ") + ">>");
+    return kExitUsage;
+}
+
+std::string joinArguments(std::span<const std::string_view> args) {
+    std::string joined;
+    for (const auto arg : args) {
+        joined += ' ';
+        joined += arg;
+    }
+    return joined;
+}
+
+/// The host folder must be the host program's: everything the run writes goes below it.
+std::optional<std::string> hostFolderProblem(const std::filesystem::path& hostFolder) {
+    if (hostFolder.empty()) {
+        return "[TARGET frontier JV] のインストールフォルダが未設定です。";
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(hostFolder / "TFJV.EXE", error)) {
+        return "[TARGET frontier JV] がインストールされてないフォルダです。\r\n確認して下さい。"
+               "\r\n" +
+               hostFolder.string();
+    }
+    return std::nullopt;
+}
+
+ExportSelection makeSelection(const ExportRequest& request, const SelectionCheckResult& check,
+                              std::filesystem::path hostFolder) {
+    ExportSelection selection;
+    selection.ThisWeekMode = check.ThisWeekMode;
+    selection.StartYear = check.StartYear;
+    for (const auto& day : request.days) {
+        selection.dayPages.push_back(dayPageOf(day));
+    }
+    selection.indexCodes = request.indexCodes;
+    selection.commentEntries = request.commentEntries;
+    selection.hostFolder = std::move(hostFolder);
+    return selection;
+}
+
+}  // namespace
+
+int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
+    const ParsedCommand parsed = parseCommandLine(args, env.today);
+    switch (parsed.kind) {
+        case CommandKind::Help:
+            env.out << helpText(static_cast<int>(env.today.year())) << std::flush;
+            return kExitFinished;
+        case CommandKind::Error: {
+            const SsLogging log = makeAppLog(appFolderOf(parsed.request, env));
+            log.InfoLog(std::string(kTag) + joinArguments(args.subspan(1)));
+            return refuse(log, env, parsed.error, true);
+        }
+        case CommandKind::Export:
+            break;
+    }
+    if (const auto& folder = parsed.request.appFolder;
+        folder && !std::filesystem::is_directory(*folder)) {
+        // Neither the settings nor the log can be reached; say so instead of writing nowhere.
+        env.err << "アプリケーションフォルダがありません: " << folder->string() << '\n'
+                << std::flush;
+        return kExitUsage;
+    }
+    const SsLogging log = makeAppLog(appFolderOf(parsed.request, env));
+    log.InfoLog(std::string(kTag) + joinArguments(args.subspan(1)));
+    return runExport(parsed.request, env);
+}
+
+int runExport(const ExportRequest& request, const CliEnvironment& env) {
+    const auto appFolder = appFolderOf(request, env);
+    const SsLogging log = makeAppLog(appFolder);
+
+    const SelectionCheckResult check = lst_ThisW_Chk(selectionCheckInput(request));
+    if (!check.ok) {
+        return refuse(log, env, check.message, false);
+    }
+
+    const auto iniFile = settingsFile(appFolder);
+    const std::filesystem::path hostFolder =
+        request.hostFolder.value_or(readIniText(iniFile, "USE_OPT1", "TFJV_Path"));
+    if (const auto problem = hostFolderProblem(hostFolder)) {
+        return refuse(log, env, *problem, false);
+    }
+
+    const ServerSettings settings = loadServerSettings(iniFile);
+    TerminalUi ui(env.out, env.err, env.progressColumns);
+    ui.setPastData(check.ThisWeekMode == 0);
+    try {
+        CoreContext ctx(log, ui, MemberServer(settings.memberHost, settings.schemeSetting));
+        ExportState state;
+        state.MonthFileTemplates = makeMonthFileTemplates(static_cast<int>(env.today.year()));
+        switch (TFJV_CsvOut(ctx, state, makeSelection(request, check, hostFolder), &ui)) {
+            case ExportOutcome::Finished:
+                // The run has named the failed files; a scheduler must not count it a success.
+                return state.FilesFailed > 0 ? kExitIncomplete : kExitFinished;
+            case ExportOutcome::Aborted:
+                return kExitAborted;
+            case ExportOutcome::NotStarted:
+                break;
+        }
+        ui.info("出力処理を開始できませんでした。ログを確認して下さい。");
+        return kExitFailure;
+    } catch (const std::exception& error) {
+        // The run handles its own failures; anything that still escapes must not look like
+        // success to a scheduler.
+        log.ErrorLog(std::string(kTag) + "<<" + error.what() + ">>");
+        ui.info("予期しないエラーが発生しました。<<" + std::string(error.what()) + ">>");
+        return kExitFailure;
+    }
+}
+
+}  // namespace kestrova::cli

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+
+namespace kestrova::cli {
+
+/// Width of the terminal on standard error; nullopt when standard error is not a terminal.
+std::optional<std::size_t> stderrTerminalColumns();
+
+/// The folder of the running executable (the application folder).
+std::filesystem::path executableFolder();
+
+}  // namespace kestrova::cli

@@ -1,0 +1,30 @@
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "cli/console.h"
+
+namespace {
+
+std::chrono::year_month_day localToday() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return std::chrono::year{local.tm_year + 1900} /
+           std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)} /
+           std::chrono::day{static_cast<unsigned>(local.tm_mday)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kestrova::cli;
+    const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
+    const CliEnvironment env{std::cout, std::cerr, stderrTerminalColumns(), executableFolder(),
+                             localToday()};
+    return runCli(args, env);
+}
