@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "export/export_run.h"
+#include "export/export_state.h"
+#include "sample_server.h"
+#include "services/core_context.h"
+#include "services/ss_logging.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+
+namespace kestrova::test {
+
+/// A record with column 0 set, the race key, the horse number and a distinct value in every
+/// index column; marks and resting-farm columns empty.
+sample::Record makeRecord(std::string raceKey, std::string horse);
+
+/// A data file with the given header cell and records.
+sample::DataFile makeFile(std::string headerCell, std::vector<sample::Record> records);
+
+/// A sample server on a free loopback port (month files up to 2015-02, this week
+/// 2015-02-07), a host folder with the host's comment folders, and a context whose messages
+/// land in a RecordingUi.
+class ExportTest : public ::testing::Test {
+  protected:
+    ExportTest();
+    ~ExportTest() override;
+
+    ExportSelection pastSelection(std::string startYear) const;
+    ExportSelection weekSelection(std::vector<std::string> pages) const;
+
+    /// Every regular file below the host folder: path relative to it ("/"-separated) and bytes.
+    std::map<std::string, std::string> hostFiles() const;
+    /// Every path below the temporary folder outside the host folder and the log folder.
+    std::vector<std::string> pathsOutsideHost() const;
+    std::string logText() const;
+    static std::string dataPath(std::string_view fileName);
+
+    TempDir dir;
+    std::filesystem::path host;
+    SsLogging log;
+    RecordingUi ui;
+    sample::SampleServer server;
+    std::unique_ptr<CoreContext> ctx;
+    ExportState state;
+};
+
+}  // namespace kestrova::test

@@ -1,0 +1,218 @@
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "expected_files.h"
+#include "export/export_run.h"
+#include "export_fixture.h"
+#include "golden_data.h"
+
+namespace kestrova::test {
+namespace {
+
+constexpr std::string_view kFailureNotice =
+    "通信エラー等でデータの取得ができませんでした。再度、出力処理を行って下さい。\r\n\r\n"
+    "それでもエラーが発生する場合はしばらく時間を空けてから出力処理を行って下さい。";
+
+sample::DataFile smallMonth(int month) {
+    const std::string mm = std::to_string(100 + month).substr(1);
+    return makeFile("2016" + mm + ":x", {makeRecord("2016" + mm + "0606010101", "01"),
+                                         makeRecord("2016" + mm + "1306010201", "02")});
+}
+
+class ExportFailure : public ExportTest {
+  protected:
+    ExportFailure() {
+        server.setDataFile("TF1501.html", goldenJanuary());
+        server.setDataFile("TF1502.html", goldenFebruary(), sample::Charset::Utf8);
+        server.setDataFile("TF150207.html", goldenWeekDay());
+    }
+
+    ExportSelection indexesOf(ExportSelection selection) const {
+        selection.indexCodes = {"010"};
+        selection.commentEntries[0] = true;
+        return selection;
+    }
+
+    bool endsWithAbort() const {
+        const auto messages = ui.activityMessages();
+        return !messages.empty() && messages.back() == "出力処理を中止しました。";
+    }
+};
+
+TEST_F(ExportFailure, CutBodyMidRunKeepsEarlierDaysAndAborts) {
+    server.addFault(
+        {.path = dataPath("TF1502.html"), .kind = sample::FaultKind::CutBody, .afterBytes = 300});
+
+    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(pastSelection("15"))),
+              ExportOutcome::Aborted);
+
+    EXPECT_TRUE(endsWithAbort());
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_TRUE(ui.warnings[0].starts_with("Get_TFData<<"));
+    // The failure notice, and no claim that the output completed.
+    EXPECT_EQ(ui.infos, std::vector<std::string>{std::string(kFailureNotice)});
+    const auto files = hostFiles();
+    EXPECT_TRUE(files.contains("KSTR_DATA/2015/KSTR010_150104.CSV"));
+    EXPECT_TRUE(files.contains("MY_DATA/YOS_COM/2015/YC06155D.DAT"));
+    EXPECT_FALSE(files.contains("KSTR_DATA/2015/KSTR010_150201.CSV"));
+    EXPECT_EQ(server.requestCount(dataPath("TF1503.html")), 0u);
+}
+
+TEST_F(ExportFailure, MissingJulyEndsThePastPassNormallyAfterJune) {
+    for (int month = 1; month <= 6; ++month) {
+        server.setDataFile("TF16" + std::to_string(100 + month).substr(1) + ".html",
+                           smallMonth(month));
+    }
+    server.removeDataFile("TF1607.html");
+    server.setDataFile("TF1608.html", smallMonth(8));
+    ExportSelection selection = pastSelection("16");
+    selection.indexCodes = {"470"};
+
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+
+    const auto messages = ui.activityMessages();
+    EXPECT_EQ(messages.back(), "出力処理を終了しました。");
+    EXPECT_EQ(messages.at(messages.size() - 5), "2016年06月 蓄積データを取得中...");
+    EXPECT_EQ(server.requestCount(dataPath("TF1608.html")), 0u);
+    EXPECT_EQ(hostFiles().size(), 12u);  // two days in each of six months
+    EXPECT_TRUE(ui.infos.empty());
+}
+
+TEST_F(ExportFailure, MissingFirstMonthWritesNothing) {
+    ExportSelection selection = indexesOf(pastSelection("15"));
+    server.removeDataFile("TF1501.html");
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    EXPECT_EQ(ui.activityMessages(),
+              (std::vector<std::string>{"出力処理を開始しました。", "出力処理を終了しました。"}));
+    EXPECT_TRUE(hostFiles().empty());
+}
+
+TEST_F(ExportFailure, ServerErrorOnADayFileAbortsInsteadOfReusingThePreviousRows) {
+    server.setDataFile("TF150208.html",
+                       makeFile("20150208:x", {makeRecord("2015020806010101", "01")}));
+    server.addFault({.path = dataPath("TF150208.html"), .status = 500});
+    ExportSelection selection = indexesOf(weekSelection({"TF150207.html", "TF150208.html"}));
+
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Aborted);
+
+    EXPECT_TRUE(endsWithAbort());
+    EXPECT_EQ(ui.infos, std::vector<std::string>{std::string(kFailureNotice)});
+    const auto files = hostFiles();
+    EXPECT_TRUE(files.contains("KSTR_DATA/2015/KSTR010_150207.CSV"));
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_NE(logText().find("500"), std::string::npos);
+
+    // A missing day file is no download either.
+    ui = RecordingUi();
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(weekSelection({"TF150209.html"}))),
+              ExportOutcome::Aborted);
+    EXPECT_TRUE(endsWithAbort());
+}
+
+TEST_F(ExportFailure, OversizedPageAbortsWithoutTouchingThatMonthsFiles) {
+    server.addFault({.path = dataPath("TF1502.html"),
+                     .kind = sample::FaultKind::OversizedTable,
+                     .rows = 10001});
+    const ExportSelection selection = indexesOf(pastSelection("15"));
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Aborted);
+    EXPECT_TRUE(endsWithAbort());
+
+    std::map<std::string, std::string> january;
+    for (const char* day : {"20150104", "20150105"}) {
+        january.merge(
+            expectDay(goldenJanuary().records, day, selection.commentEntries, selection.indexCodes)
+                .files);
+    }
+    EXPECT_EQ(hostFiles(), january);
+}
+
+TEST_F(ExportFailure, BlockedFoldersFailTheirFilesAndTheRunSaysSo) {
+    writeFile(host / "KSTR_DATA", "not a folder");
+    std::filesystem::create_directories(host / "MY_DATA" / "KEK_COM");
+    writeFile(host / "MY_DATA" / "KEK_COM" / "2015", "not a folder");
+    ExportSelection selection = indexesOf(weekSelection({"TF150207.html"}));
+    selection.commentEntries[1] = true;
+
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+
+    const auto messages = ui.activityMessages();
+    EXPECT_EQ(messages.at(messages.size() - 2),
+              "書き込めなかったファイルがあります（2件）。ログを確認して下さい。");
+    EXPECT_EQ(state.FilesFailed, 2);
+    const std::string logged = iconvFromCp932(logText());
+    EXPECT_NE(logged.find("AlsOut<<"), std::string::npos);
+    EXPECT_NE(logged.find("CmtOut<<"), std::string::npos);
+    const auto files = hostFiles();
+    EXPECT_EQ(files.size(), 3u);  // the two blocking files and the prediction comments
+    EXPECT_EQ(files.at("KSTR_DATA"), "not a folder");
+    EXPECT_TRUE(files.contains("MY_DATA/YOS_COM/2015/YC061511.DAT"));
+}
+
+TEST_F(ExportFailure, FileThatCannotBeReplacedKeepsWhatWasThereAndLeavesNoScraps) {
+    const auto blocked = host / "KSTR_DATA" / "2015" / "KSTR010_150207.CSV";
+    std::filesystem::create_directories(blocked);
+    writeFile(blocked / "keep", "x");
+    ExportSelection selection = weekSelection({"TF150207.html"});
+    selection.indexCodes = {"010", "020"};
+
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+
+    const auto files = hostFiles();
+    EXPECT_EQ(files.size(), 2u) << "stray temporary file?";
+    EXPECT_EQ(files.at("KSTR_DATA/2015/KSTR010_150207.CSV/keep"), "x");
+    EXPECT_TRUE(files.contains("KSTR_DATA/2015/KSTR020_150207.CSV"));
+}
+
+TEST_F(ExportFailure, RecordsWithBadKeysAreSkippedAndNothingLandsOutsideTheHostFolder) {
+    sample::Record evil = makeRecord("../../evil", "01");
+    sample::Record badDate = makeRecord("2015023106010101", "01");
+    server.setDataFile("TF1501.html",
+                       makeFile("201501:x", {makeRecord("2015010406010101", "01"), evil, badDate,
+                                             makeRecord("2015010406010102", "02")}));
+    server.removeDataFile("TF1502.html");
+    ExportSelection selection = indexesOf(pastSelection("15"));
+    selection.commentEntries = {true, true, true, true, true, true, true, true, true, true};
+
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+
+    const auto messages = ui.activityMessages();
+    EXPECT_EQ(messages.at(3), "レースキーが正しくないデータ 2件を読み飛ばしました...");
+    EXPECT_EQ(hostFiles().size(), 3u);
+    EXPECT_EQ(readFile(host / "KSTR_DATA" / "2015" / "KSTR010_150104.CSV"),
+              "201501040601010101,63.01,70.01\r\n201501040601010202,63.02,70.02\r\n");
+    EXPECT_TRUE(pathsOutsideHost().empty());
+    EXPECT_NE(iconvFromCp932(logText()).find("2件を読み飛ばしました"), std::string::npos);
+}
+
+TEST_F(ExportFailure, ConfirmationGatesTheRun) {
+    ExportSelection noFolder = indexesOf(weekSelection({"TF150207.html"}));
+    noFolder.hostFolder.clear();
+    EXPECT_EQ(confirmAndExport(*ctx, state, noFolder), ExportOutcome::NotStarted);
+    EXPECT_EQ(ui.infos, std::vector<std::string>{
+                            "[TARGET frontier JV] のインストールフォルダが未設定です。"});
+    EXPECT_TRUE(ui.questions.empty());
+
+    ui = RecordingUi();
+    ui.setNextAnswer(Answer::Yes);
+    ui.setNextAnswer(Answer::No);
+    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(pastSelection("15"))),
+              ExportOutcome::NotStarted);
+    EXPECT_EQ(ui.questions.size(), 2u);
+    EXPECT_TRUE(ui.questions[1].starts_with("過去データ出力処理は途中で中止することは"));
+    EXPECT_TRUE(ui.activity.empty());
+    EXPECT_EQ(ui.clears, 0);
+
+    ui = RecordingUi();
+    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(weekSelection({"TF150207.html"}))),
+              ExportOutcome::Finished);
+    EXPECT_EQ(ui.questions, std::vector<std::string>{
+                                "今週データを出力します。\r\n既にあるデータは上書きされます。"
+                                "\r\n\r\n出力してよろしいですか？"});
+    EXPECT_EQ(ui.infos, std::vector<std::string>{"出力完了しました。"});
+}
+
+}  // namespace
+}  // namespace kestrova::test
