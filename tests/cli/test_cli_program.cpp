@@ -1,0 +1,131 @@
+#include <regex>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+#include "cli/cli_options.h"
+#include "sample_server.h"
+#include "services/cp932.h"
+#include "support/temp_dir.h"
+
+namespace kestrova::cli {
+namespace {
+
+const std::filesystem::path kCli = KESTROVA_CLI_EXE;
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+/// The built kestrova-cli against a sample server, with an application folder whose
+/// Kestrova.Ini points at that server and at a sample host folder.
+class CliProgram : public ::testing::Test {
+  protected:
+    CliProgram() : server_(options()) {
+        server_.start();
+        std::filesystem::create_directories(app_);
+        std::filesystem::create_directories(host_ / "MY_DATA" / "YOS_COM");
+        std::filesystem::create_directories(host_ / "MY_DATA" / "KEK_COM");
+        test::writeFile(host_ / "TFJV.EXE", "");
+        test::writeFile(app_ / "Kestrova.Ini",
+                        "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" + server_.hostPort() +
+                            "\r\n[USE_OPT1]\r\nTFJV_Path=" + host_.string() + "\r\n");
+    }
+
+    static sample::ServerOptions options() {
+        sample::ServerOptions o;
+        o.newestYear = 2026;
+        o.newestMonth = 1;
+        o.weekDays = {"20261205", "20261206"};
+        return o;
+    }
+
+    test::ChildResult run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"export", "--app-folder", app_.string()});
+        return test::runChild(kCli, args, temp_.path());
+    }
+
+    bool hostHas(const std::filesystem::path& relative) const {
+        return std::filesystem::is_regular_file(host_ / relative);
+    }
+
+    test::TempDir temp_;
+    std::filesystem::path app_ = temp_ / "app";
+    std::filesystem::path host_ = temp_ / "host";
+    sample::SampleServer server_;
+};
+
+TEST_F(CliProgram, ExportsDaysAndPrintsTheActivityLines) {
+    const auto result = run({"--day", "20261205", "--day", "20261206", "--kinds", "010,470",
+                             "--predict", "all", "--result", "001"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(result.err, "");  // not a terminal: no progress line
+
+    const auto shown = lines(result.out);
+    ASSERT_GE(shown.size(), 3u);
+    const std::regex activity(R"(\d\d:\d\d:\d\d  .+)");
+    for (const auto& line : shown) {
+        EXPECT_TRUE(std::regex_match(line, activity)) << line;
+    }
+    EXPECT_EQ(shown.front().substr(10), "出力処理を開始しました。");
+    EXPECT_EQ(shown.back().substr(10), "出力処理を終了しました。");
+    EXPECT_NE(result.out.find("2026年12月06日 今週データを取得中..."), std::string::npos);
+
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR470_261206.CSV"));
+    EXPECT_FALSE(hostHas("KSTR_DATA/2026/KSTR020_261205.CSV"));
+    EXPECT_FALSE(std::filesystem::is_empty(host_ / "MY_DATA" / "YOS_COM" / "2026"));
+    EXPECT_FALSE(std::filesystem::is_empty(host_ / "MY_DATA" / "KEK_COM" / "2026"));
+
+    const std::string log = fromCp932(test::readFile(app_ / "logs" / "Kestrova.log"));
+    EXPECT_NE(log.find("[INFO] kestrova-cli:export --app-folder " + app_.string() +
+                       " --day 20261205 --day 20261206"),
+              std::string::npos);
+    EXPECT_NE(log.find("出力処理を終了しました。"), std::string::npos);
+}
+
+TEST_F(CliProgram, PastDataRunsUpToTheNewestMonth) {
+    const auto result = run({"--past", "2026", "--kinds", "010", "--host-folder", host_.string()});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_NE(result.out.find("2026年01月 蓄積データを取得中..."), std::string::npos);
+    EXPECT_EQ(result.out.find("2026年02月"), std::string::npos);
+    EXPECT_EQ(server_.requestCount("/kestrova/tfdata2/TF2602.html"), 1u);
+    EXPECT_EQ(server_.requestCount("/kestrova/tfdata2/TF2603.html"), 0u);
+    EXPECT_FALSE(std::filesystem::is_empty(host_ / "KSTR_DATA" / "2026"));
+}
+
+TEST_F(CliProgram, AServerFaultAbortsWithExitCode3) {
+    server_.addFault({.path = "/kestrova/tfdata2/TF261206.html", .status = 500});
+    const auto result = run({"--day", "20261205", "--day", "20261206", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitAborted);
+    EXPECT_EQ(lines(result.out).back().substr(10), "出力処理を中止しました。");
+    EXPECT_TRUE(result.err.starts_with("通信エラー等でデータの取得ができませんでした。"))
+        << result.err;
+    // The day before the fault stays written.
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+}
+
+TEST_F(CliProgram, AnUnreachableServerIsAWarningAndAnAbort) {
+    server_.stop();
+    const auto result = run({"--day", "20261205", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitAborted);
+    EXPECT_TRUE(result.err.starts_with("警告: Get_TFData<<")) << result.err;
+}
+
+TEST_F(CliProgram, BadArgumentsExitWith2AndTouchNothing) {
+    const auto result = run({"--day", "20261205", "--kinds", "999"});
+    EXPECT_EQ(result.exitCode, kExitUsage);
+    EXPECT_TRUE(result.err.starts_with("--kinds のコードが正しくありません: 999")) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(server_.requestCount("/kestrova/tfdata2/TF261205.html"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(host_ / "KSTR_DATA"));
+}
+
+}  // namespace
+}  // namespace kestrova::cli
