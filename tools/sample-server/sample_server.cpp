@@ -281,6 +281,11 @@ void SampleServer::start() {
             res.headers.erase("Content-Type");
         }
     });
+    // The default options add SO_REUSEPORT, which would let a second server share a taken port.
+    s.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     // Short keep-alive so that stop() does not wait long for idle client connections.
     s.set_keep_alive_timeout(1);
 

@@ -1,0 +1,77 @@
+#include "page_text.h"
+
+#include <iconv.h>
+#include <stdexcept>
+
+namespace kestrova::test {
+namespace {
+
+std::string decodeEntities(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view rest = text.substr(i);
+        if (rest.starts_with("&amp;")) {
+            out += '&';
+            i += 4;
+        } else if (rest.starts_with("&lt;")) {
+            out += '<';
+            i += 3;
+        } else if (rest.starts_with("&gt;")) {
+            out += '>';
+            i += 3;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TableRows tableRows(std::string_view html) {
+    TableRows rows;
+    std::size_t pos = 0;
+    while ((pos = html.find("<tr>", pos)) != std::string_view::npos) {
+        const std::size_t end = html.find("</tr>", pos);
+        if (end == std::string_view::npos) {
+            throw std::runtime_error("unterminated row");
+        }
+        std::vector<std::string> cells;
+        std::size_t cell = pos;
+        while ((cell = html.find("<td>", cell)) < end) {
+            const std::size_t close = html.find("</td>", cell);
+            cells.push_back(decodeEntities(html.substr(cell + 4, close - cell - 4)));
+            cell = close;
+        }
+        rows.push_back(std::move(cells));
+        pos = end;
+    }
+    return rows;
+}
+
+std::string cp932ToUtf8(std::string_view cp932) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    std::string out(cp932.size() * 3 + 16, '\0');
+    char* in = const_cast<char*>(cp932.data());
+    std::size_t inLeft = cp932.size();
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    if (rc == static_cast<std::size_t>(-1)) {
+        throw std::runtime_error("not CP932");
+    }
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::size_t countOf(std::string_view text, std::string_view needle) {
+    std::size_t n = 0;
+    for (std::size_t pos = text.find(needle); pos != std::string_view::npos;
+         pos = text.find(needle, pos + needle.size())) {
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace kestrova::test

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrova::test {
+
+using TableRows = std::vector<std::vector<std::string>>;
+
+/// Rows and cell texts of the tables in a page the sample server writes (<tr>/<td> only),
+/// with "&amp;", "&lt;" and "&gt;" decoded.
+TableRows tableRows(std::string_view html);
+
+std::string cp932ToUtf8(std::string_view cp932);
+
+/// Number of non-overlapping occurrences of `needle`.
+std::size_t countOf(std::string_view text, std::string_view needle);
+
+}  // namespace kestrova::test

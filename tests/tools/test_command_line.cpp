@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "command_line.h"
+
+namespace kestrova::sample {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(SampleServerCommandLine, ReadsEveryOption) {
+    const CommandLine cl =
+        parseCommandLine({"--bind", "0.0.0.0", "--port", "8080", "--newest", "2025-06",
+                          "--week-days", "20250607,20250608", "--seed", "9", "--fault",
+                          "/kestrova/data/MAST.html=status:503", "--print-ini"});
+    EXPECT_EQ(cl.server.bindAddress, "0.0.0.0");
+    EXPECT_EQ(cl.server.port, 8080);
+    EXPECT_EQ(cl.server.newestYear, 2025);
+    EXPECT_EQ(cl.server.newestMonth, 6);
+    EXPECT_EQ(cl.server.weekDays, (std::vector<std::string>{"20250607", "20250608"}));
+    EXPECT_EQ(cl.server.seed, 9u);
+    ASSERT_EQ(cl.faults.size(), 1u);
+    EXPECT_EQ(cl.faults[0].status, 503);
+    EXPECT_TRUE(cl.printIni);
+    EXPECT_FALSE(cl.https);
+    EXPECT_TRUE(cl.server.certFile.empty());
+}
+
+TEST(SampleServerCommandLine, HttpsUsesTheTestCertificateUnlessGivenOne) {
+    const CommandLine plain = parseCommandLine({"--https"});
+    EXPECT_EQ(plain.server.certFile.filename(), "server.pem");
+    EXPECT_EQ(plain.server.keyFile.filename(), "server.key");
+    const CommandLine own = parseCommandLine({"--cert", "/a.pem", "--key", "/a.key"});
+    EXPECT_TRUE(own.https);
+    EXPECT_EQ(own.server.certFile, "/a.pem");
+}
+
+TEST(SampleServerCommandLine, ReadsEachFaultKind) {
+    const Fault slow = parseFault("/p=slow:250");
+    EXPECT_EQ(slow.kind, FaultKind::Slow);
+    EXPECT_EQ(slow.delay, 250ms);
+    const Fault stall = parseFault("/p=stall:1000:2000");
+    EXPECT_EQ(stall.kind, FaultKind::StallBody);
+    EXPECT_EQ(stall.afterBytes, 1000u);
+    EXPECT_EQ(stall.delay, 2000ms);
+    const Fault cut = parseFault("/kestrova/tfdata2/TF2501.html=cut:10");
+    EXPECT_EQ(cut.path, "/kestrova/tfdata2/TF2501.html");
+    EXPECT_EQ(cut.kind, FaultKind::CutBody);
+    EXPECT_EQ(cut.afterBytes, 10u);
+    EXPECT_EQ(parseFault("/p=oversized:10001").rows, 10001u);
+    EXPECT_EQ(parseFault("/p=notables").kind, FaultKind::NoTables);
+}
+
+TEST(SampleServerCommandLine, RejectsBadArguments) {
+    for (const std::vector<std::string_view>& args :
+         std::vector<std::vector<std::string_view>>{{"--port"},
+                                                    {"--port", "x"},
+                                                    {"--port", "70000"},
+                                                    {"--newest", "2025-13"},
+                                                    {"--newest", "202506"},
+                                                    {"--week-days", "20250631"},
+                                                    {"--fault", "/p"},
+                                                    {"--fault", "/p=status"},
+                                                    {"--fault", "/p=status:99"},
+                                                    {"--fault", "/p=melt"},
+                                                    {"--fault", "p=notables"},
+                                                    {"--verbose"}}) {
+        EXPECT_THROW(parseCommandLine(args), std::invalid_argument) << args[0];
+    }
+}
+
+TEST(SampleServerCommandLine, SampleIniPointsAtTheServer) {
+    EXPECT_EQ(sampleIni("127.0.0.1:8080", false),
+              "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=127.0.0.1:8080\r\n"
+              "PublicHost=127.0.0.1:8080\r\n");
+    EXPECT_NE(sampleIni("127.0.0.1:8443", true).find("REVNIW=9\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestrova::sample
