@@ -1,23 +1,93 @@
 #include "page_writer.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <iconv.h>
 #include <stdexcept>
+#include <vector>
 
 #include "records.h"
 
 namespace kestrova::sample {
 namespace {
 
-std::size_t utf8Length(unsigned char lead) {
-    if (lead >= 0xF0) {
-        return 4;
+// CP932 bytes of every BMP character, taken from iconv once: 0 when CP932 has no such
+// character, below 0x100 a single byte, otherwise a lead and a trail byte. A table lookup is
+// several times faster than iconv on pages that are mostly ASCII markup.
+class Cp932Table {
+  public:
+    Cp932Table() : codes_(0x10000) {
+        const iconv_t cd = iconv_open("CP932", "UTF-32LE");
+        if (cd == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error("iconv cannot convert to CP932");
+        }
+        for (std::uint32_t cp = 0x80; cp < 0x10000; ++cp) {
+            if (cp >= 0xD800 && cp <= 0xDFFF) {
+                continue;
+            }
+            const char in[4] = {static_cast<char>(cp & 0xFF), static_cast<char>(cp >> 8), 0, 0};
+            char out[4];
+            char* inp = const_cast<char*>(in);
+            std::size_t inLeft = 4;
+            char* outp = out;
+            std::size_t outLeft = sizeof out;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1)) {
+                continue;
+            }
+            const auto b0 = static_cast<unsigned char>(out[0]);
+            const auto b1 = static_cast<unsigned char>(out[1]);
+            const std::size_t n = sizeof out - outLeft;
+            codes_[cp] = n == 1 ? b0 : n == 2 ? static_cast<std::uint16_t>(b0 << 8 | b1) : 0;
+        }
+        iconv_close(cd);
     }
-    if (lead >= 0xE0) {
-        return 3;
+    std::uint16_t operator[](std::uint32_t cp) const { return cp < 0x10000 ? codes_[cp] : 0; }
+
+  private:
+    std::vector<std::uint16_t> codes_;
+};
+
+const Cp932Table& cp932Table() {
+    static const Cp932Table table;
+    return table;
+}
+
+bool isTrail(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+/// Decodes one multi-byte UTF-8 character at `p`; returns its length, 0 when broken.
+std::size_t decodeUtf8(const unsigned char* p, const unsigned char* end, std::uint32_t& cp) {
+    const unsigned char c = *p;
+    std::size_t len = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
     }
-    return lead >= 0xC0 ? 2 : 1;
+    if (static_cast<std::size_t>(end - p) < len) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < len; ++i) {
+        if (!isTrail(p[i])) {
+            return 0;
+        }
+        cp = cp << 6 | (p[i] & 0x3F);
+    }
+    const bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
+    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        return 0;
+    }
+    return len;
 }
 
 char* put(char* p, std::string_view text) {
@@ -46,39 +116,38 @@ char* putEscaped(char* p, std::string_view text) {
 
 }  // namespace
 
-Cp932Encoder::Cp932Encoder() : cd_(iconv_open("CP932", "UTF-8")) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-        throw std::runtime_error("iconv cannot convert UTF-8 to CP932");
-    }
-}
-
-Cp932Encoder::~Cp932Encoder() {
-    iconv_close(cd_);
-}
-
-void Cp932Encoder::append(std::string& out, std::string_view utf8) {
+void appendCp932(std::string& out, std::string_view utf8) {
+    const Cp932Table& table = cp932Table();
     // CP932 never needs more bytes than UTF-8 for the same text.
     const std::size_t start = out.size();
     out.resize(start + utf8.size());
-    char* in = const_cast<char*>(utf8.data());
-    std::size_t inLeft = utf8.size();
     char* o = out.data() + start;
-    std::size_t outLeft = utf8.size();
-    while (inLeft > 0) {
-        if (iconv(cd_, &in, &inLeft, &o, &outLeft) != static_cast<std::size_t>(-1)) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* const end = p + utf8.size();
+    while (p < end) {
+        const auto* run = p;
+        while (p < end && *p < 0x80) {
+            ++p;
+        }
+        std::memcpy(o, run, static_cast<std::size_t>(p - run));
+        o += p - run;
+        if (p == end) {
             break;
         }
-        if (errno != EILSEQ && errno != EINVAL) {
-            throw std::runtime_error("CP932 conversion failed");
+        std::uint32_t cp = 0;
+        const std::size_t len = decodeUtf8(p, end, cp);
+        const std::uint16_t code = len > 0 ? table[cp] : 0;
+        if (code == 0) {
+            *o++ = '?';
+        } else if (code < 0x100) {
+            *o++ = static_cast<char>(code);
+        } else {
+            *o++ = static_cast<char>(code >> 8);
+            *o++ = static_cast<char>(code & 0xFF);
         }
-        // Unmappable or broken input: one "?" for the character, then go on after it.
-        const std::size_t skip = std::min(inLeft, utf8Length(static_cast<unsigned char>(*in)));
-        *o++ = '?';
-        --outLeft;
-        in += skip;
-        inLeft -= skip;
+        p += len > 0 ? len : 1;
     }
-    out.resize(out.size() - outLeft);
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 PageWriter::PageWriter(std::string_view headerCell, Charset charset, Layout layout,
@@ -106,17 +175,18 @@ PageWriter::PageWriter(std::string_view headerCell, Charset charset, Layout layo
 void PageWriter::addRow(const std::array<std::string, kColumns>& cells) {
     std::size_t worst = 16;
     for (const std::string& cell : cells) {
-        worst += 9 + 5 * cell.size();
+        worst += 10 + 5 * cell.size();
     }
     if (row_.size() < worst) {
         row_.resize(std::max(worst, 2 * row_.size()));
     }
     char* const begin = row_.data();
-    char* p = put(begin, "<tr>");
+    // One cell a line, as the vendor's export writes them.
+    char* p = put(begin, "<tr>\n");
     for (const std::string& cell : cells) {
         p = put(p, "<td>");
         p = putEscaped(p, cell);
-        p = put(p, "</td>");
+        p = put(p, "</td>\n");
     }
     p = put(p, "</tr>\n");
     emit({begin, static_cast<std::size_t>(p - begin)});
@@ -124,7 +194,7 @@ void PageWriter::addRow(const std::array<std::string, kColumns>& cells) {
 
 void PageWriter::emit(std::string_view utf8) {
     if (charset_ == Charset::Cp932) {
-        encoder_.append(page_, utf8);
+        appendCp932(page_, utf8);
     } else {
         page_.append(utf8);
     }

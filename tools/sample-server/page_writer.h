@@ -41,7 +41,6 @@ class PageWriter {
     std::string row_;  // scratch for one row in UTF-8
     Charset charset_;
     Layout layout_;
-    Cp932Encoder encoder_;
 };
 
 }  // namespace kestrova::sample

@@ -43,6 +43,9 @@ constexpr std::string_view kPeople[] = {
     "佐藤", "鈴木", "高橋",   "田中", "伊藤", "渡辺", "山本", "中村", "小林",   "加藤",
     "吉田", "山田", "佐々木", "山口", "松本", "井上", "木村", "林",   "斎藤",   "清水",
     "山崎", "森",   "池田",   "橋本", "石川", "前田", "藤田", "岡田", "長谷川", "村上"};
+constexpr std::string_view kGivenNames[] = {"健",   "翔",   "大輔", "誠",   "拓也",
+                                            "勇気", "一樹", "雄太", "和生", "望",
+                                            "亮",   "達也", "光",   "隆",   "幸四郎"};
 constexpr std::string_view kFarms[] = {"ノーザンファームしがらき",
                                        "ノーザンファーム天栄（旧天栄ホースパーク）",
                                        "山元トレセン",
@@ -141,7 +144,7 @@ int runnersFor(SplitMix64& rng) {
     if (rng.percent(10)) {
         return rng.between(8, 11);
     }
-    return std::min(18, rng.between(9, 15) + rng.below(4));
+    return std::min(18, rng.between(10, 15) + rng.below(4));
 }
 
 RaceSetup setUpRace(SplitMix64& rng) {
@@ -279,6 +282,7 @@ void fillHorse(Row& row, SplitMix64& rng, const RaceSetup& race, int horse, int 
     row[6].assign(rng.pick(kSexes));
     row[6].append(f.integer(age));
     row[7].assign(rng.pick(kPeople));
+    row[7].append(rng.pick(kGivenNames));
     row[8].assign(race.marks[h]);
 
     const int ability = rng.between(-100, 100);
@@ -286,6 +290,7 @@ void fillHorse(Row& row, SplitMix64& rng, const RaceSetup& race, int horse, int 
     fillIndexes(row, rng, ability, newcomer);
 
     row[103].assign(rng.pick(kPeople));
+    row[103].append(rng.pick(kGivenNames));
     row[104].assign(f.tenths(540 + 10 * rng.below(5)));
     row[105].assign(f.integer(race.frames[h]));
     row[106].assign(f.tenths(race.odds[h]));
