@@ -6,6 +6,7 @@
 #include "export/comment_file.h"
 #include "export/data_download.h"
 #include "export/day_rows.h"
+#include "export/host_file.h"
 #include "export/index_csv.h"
 #include "export/race_keys.h"
 #include "services/activity.h"
@@ -219,6 +220,9 @@ ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSele
         ctx.log.ErrorLog(std::string(kRunTag) + "<<" + e.what() + ">>");
         LogOut(ctx.ui, ctx.log, kAbortedLine);
         outcome = ExportOutcome::Aborted;
+    }
+    if (state.FilesWritten > 0) {
+        flushHostFiles(ctx.log, kRunTag, selection.hostFolder);
     }
     if (outcome == ExportOutcome::Finished) {
         if (state.FilesFailed > 0) {
