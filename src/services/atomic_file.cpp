@@ -36,10 +36,13 @@ fs::path writeTemporary(const fs::path& target, std::string_view bytes) {
 
 }  // namespace
 
-void writeFileAtomically(const fs::path& target, std::string_view bytes) {
-    const fs::path temporary = writeTemporary(target, bytes);
+void writeFileAtomically(const fs::path& file, std::string_view bytes) {
     std::error_code error;
     std::error_code ignored;
+    // Renaming over a symbolic link would replace the link, not the file the user keeps.
+    const fs::path resolved = fs::is_symlink(file, ignored) ? fs::canonical(file, ignored) : file;
+    const fs::path& target = resolved.empty() ? file : resolved;
+    const fs::path temporary = writeTemporary(target, bytes);
     const auto existing = fs::status(target, ignored);
     if (fs::exists(existing)) {
         fs::permissions(temporary, existing.permissions(), ignored);

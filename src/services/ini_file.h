@@ -27,19 +27,28 @@ struct IniDate {
 using IniValue = std::variant<std::monostate, bool, std::int16_t, std::int32_t, float, double,
                               Currency, IniDate, std::string>;
 
-/// Reads one value of a private-profile settings file (CP932 on disk) into `value`, converted
-/// to the type `value` has on entry (ConvValueType). A missing file or key, or an empty value,
-/// gives `def` as text. Values are cut to 255 bytes of CP932 without splitting a character.
+/// Reads one value of a private-profile settings file (CP932 on disk, CR LF or LF) into
+/// `value`, converted to the type `value` has on entry (ConvValueType). Names match without
+/// regard to ASCII case; the first matching section and its first matching key win; one pair
+/// of outer quotes is removed. A missing key gives `def` (trailing spaces removed, converted);
+/// an empty value gives `def` as text, unconverted; a missing file reads as missing keys.
+/// Values are cut to 255 bytes of CP932 without splitting a character.
 /// Returns false (value unchanged) only when the file exists but cannot be read.
 bool GetIniSetting(const std::filesystem::path& file, std::string_view section,
                    std::string_view key, std::string_view def, IniValue& value);
 
 /// Writes one value, creating file, section or key as needed and leaving every other line
-/// byte for byte. The file is replaced atomically. Returns false on any failure.
+/// byte for byte: a new section goes to the end, a new key after the last key of its section,
+/// an existing key keeps its place and spelling. The file is replaced atomically.
+/// Returns false on any failure: missing folder, read-only file or folder, a line break in
+/// any argument, or a character CP932 cannot hold (it would be stored as "?").
 bool WriteIniSetting(const std::filesystem::path& file, std::string_view section,
                      std::string_view key, std::string_view value);
 
-/// Converts `source` to the type that `target` holds on entry and stores it in `target`.
+/// Converts `source` to the type that `target` holds on entry and stores it in `target`:
+/// numbers (decimal, with sign, fraction, exponent; integers round halves to even) or the
+/// 16-bit integer 0 when not numeric, left unchanged when too large for the type; dates
+/// (y/m/d or y-m-d, optional h:mm[:ss]) or the empty value; text as it is; "" otherwise.
 void ConvValueType(IniValue& target, std::string_view source);
 
 /// Convenience for the system's readers: the value trimmed of spaces, "" when missing.

@@ -9,16 +9,25 @@
 
 namespace kestrova {
 
-enum LogLevel : std::int32_t { kTrace = 0, kDebug = 1, kInfo = 2, kWarn = 3, kError = 4, kFatal = 5 };
+enum LogLevel : std::int32_t {
+    kTrace = 0,
+    kDebug = 1,
+    kInfo = 2,
+    kWarn = 3,
+    kError = 4,
+    kFatal = 5
+};
 
 /// The log writer: one time-stamped, level-tagged CP932 line per call, appended to
 /// LogFilePath/FileName, rotated by size into FileName.1 (newest) .. FileName.N (oldest).
 /// The file is opened and closed for every line; no state but the settings below.
 ///
 /// A line that cannot be written (folder, rotation, open or write failure) is dropped and
-/// the error is returned; callers may ignore it, logging never ends the program.
+/// the error is returned; callers may ignore it, logging never ends the program. A level
+/// outside 0..5 that passes the filter is such an error. With LogFileHistorys below 1 a
+/// full file is deleted instead of rotated.
 class SsLogging {
-public:
+  public:
     std::string FileName = "kestrova.log";
     std::filesystem::path LogFilePath = ".";
     double MaxLogFileSize = 3;  ///< megabytes of 1024 x 1024 bytes
