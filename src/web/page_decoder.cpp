@@ -1,0 +1,188 @@
+#include "web/page_decoder.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "services/errors.h"
+#include "web/charset.h"
+#include "web/utf8_scan.h"
+
+namespace kestrova {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+
+bool isAscii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+/// A CP932 byte that takes the next byte as its second half.
+bool isCp932Lead(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+}  // namespace
+
+TextDecoder::TextDecoder(std::string encoding)
+    : encoding_(std::move(encoding)), utf8_(encoding_ == "UTF-8"), cp932_(encoding_ == "CP932") {
+    if (utf8_) {
+        return;
+    }
+    iconv_ = iconv_open("UTF-8", encoding_.c_str());
+    if (iconv_ == kNoIconv) {
+        throw Error("文字コード " + encoding_ + " のページを読み込めません。");
+    }
+}
+
+TextDecoder::~TextDecoder() {
+    if (iconv_ != kNoIconv) {
+        iconv_close(iconv_);
+    }
+}
+
+void TextDecoder::decode(std::string_view bytes, std::string& out) {
+    if (!carry_.empty()) {
+        joined_.assign(carry_);
+        joined_.append(bytes);
+        carry_.clear();
+        convert(joined_, out);
+        return;
+    }
+    convert(bytes, out);
+}
+
+void TextDecoder::finish(std::string& out) {
+    if (!carry_.empty()) {
+        out.append(kReplacement);
+        carry_.clear();
+    }
+}
+
+void TextDecoder::convert(std::string_view bytes, std::string& out) {
+    if (utf8_) {
+        carry_.assign(bytes.substr(appendUtf8Replacing(bytes, out)));
+        return;
+    }
+    if (!cp932_) {
+        convertRun(bytes, true, out);
+        return;
+    }
+    // Most of a page is ASCII markup, which CP932 shares: copy it and hand iconv only the runs
+    // of double-byte and katakana characters. A second byte may be ASCII, so runs are walked
+    // character by character.
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const auto runStart = static_cast<std::size_t>(
+            std::find_if_not(bytes.begin() + static_cast<std::ptrdiff_t>(pos), bytes.end(),
+                             isAscii) -
+            bytes.begin());
+        out.append(bytes.substr(pos, runStart - pos));
+        std::size_t runEnd = runStart;
+        while (runEnd < bytes.size() && !isAscii(bytes[runEnd])) {
+            runEnd += isCp932Lead(bytes[runEnd]) ? 2 : 1;
+        }
+        runEnd = std::min(runEnd, bytes.size());
+        if (runEnd > runStart) {
+            convertRun(bytes.substr(runStart, runEnd - runStart), runEnd == bytes.size(), out);
+        }
+        pos = runEnd;
+    }
+}
+
+void TextDecoder::convertRun(std::string_view run, bool runEndsInput, std::string& out) {
+    char* source = const_cast<char*>(run.data());  // iconv does not write through it
+    std::size_t sourceLeft = run.size();
+    while (sourceLeft > 0) {
+        const std::size_t used = out.size();
+        out.resize(used + 4 * sourceLeft + 16);
+        char* target = out.data() + used;
+        std::size_t targetLeft = out.size() - used;
+        const std::size_t result = iconv(iconv_, &source, &sourceLeft, &target, &targetLeft);
+        const int error = errno;
+        out.resize(out.size() - targetLeft);
+        if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
+            continue;
+        }
+        if (error == EINVAL && runEndsInput) {
+            carry_.assign(source, sourceLeft);
+            return;
+        }
+        out.append(kReplacement);
+        ++source;
+        --sourceLeft;
+        iconv(iconv_, nullptr, nullptr, nullptr, nullptr);
+    }
+}
+
+PageDecoder::PageDecoder(std::string contentType) : contentType_(std::move(contentType)) {}
+
+std::string PageDecoder::encoding() const {
+    return decoder_ ? decoder_->encoding() : std::string();
+}
+
+void PageDecoder::decode(std::string_view bytes, std::string& out) {
+    if (stage_ == Stage::Decoding) {
+        decoder_->decode(bytes, out);
+        return;
+    }
+    if (stage_ == Stage::Ascii) {
+        const auto firstOther = static_cast<std::size_t>(
+            std::find_if_not(bytes.begin(), bytes.end(), isAscii) - bytes.begin());
+        out.append(bytes.substr(0, firstOther));
+        if (firstOther == bytes.size()) {
+            return;
+        }
+        bytes.remove_prefix(firstOther);
+        stage_ = Stage::Judging;
+    }
+    held_.append(bytes);
+    advance(false, out);
+}
+
+void PageDecoder::finish(std::string& out) {
+    if (stage_ != Stage::Decoding) {
+        advance(true, out);
+    }
+    if (decoder_) {
+        decoder_->finish(out);
+    }
+}
+
+void PageDecoder::advance(bool complete, std::string& out) {
+    if (stage_ == Stage::Declaration) {
+        if (auto declared = declaredEncoding(held_, contentType_)) {
+            startDecoding(std::move(declared->encoding), declared->bomLength, out);
+            return;
+        }
+        if (!complete && held_.size() < kCharsetPrescanBytes) {
+            return;
+        }
+        const auto firstOther = static_cast<std::size_t>(
+            std::find_if_not(held_.begin(), held_.end(), isAscii) - held_.begin());
+        out.append(held_, 0, firstOther);
+        held_.erase(0, firstOther);
+        stage_ = held_.empty() ? Stage::Ascii : Stage::Judging;
+    }
+    if (stage_ == Stage::Ascii) {
+        if (complete) {
+            startDecoding("UTF-8", 0, out);
+        }
+        return;
+    }
+    if (complete || held_.size() >= kCharsetPrescanBytes) {
+        const std::string_view judged = std::string_view(held_).substr(0, kCharsetPrescanBytes);
+        startDecoding(std::string(undeclaredEncoding(judged)), 0, out);
+    }
+}
+
+void PageDecoder::startDecoding(std::string encoding, std::size_t skip, std::string& out) {
+    decoder_.emplace(std::move(encoding));
+    stage_ = Stage::Decoding;
+    decoder_->decode(std::string_view(held_).substr(skip), out);
+    held_.clear();
+    held_.shrink_to_fit();
+}
+
+}  // namespace kestrova

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kestrova {
+
+/// How much of a byte string is well-formed UTF-8.
+struct Utf8Scan {
+    /// Bytes before the first ill-formed or incomplete sequence.
+    std::size_t validLength = 0;
+    /// Bytes of a sequence that is well-formed so far but cut off by the end (0 to 3).
+    std::size_t incompleteTail = 0;
+};
+
+Utf8Scan scanUtf8(std::string_view bytes);
+
+/// Appends `bytes` to `out`, each ill-formed sequence (its maximal subpart) replaced by
+/// U+FFFD. A sequence cut off by the end is left out; returns the bytes consumed.
+std::size_t appendUtf8Replacing(std::string_view bytes, std::string& out);
+
+}  // namespace kestrova
