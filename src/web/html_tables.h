@@ -7,19 +7,32 @@
 #include <string_view>
 #include <vector>
 
+#include "services/errors.h"
 #include "web/http_request.h"
 
 namespace kestrova {
+
+/// A page that cannot be read as tables: an encoding the system cannot convert, or a page
+/// beyond the reader's limits (a row of more than 32 MB of text, more than 16384 cells in a
+/// row, markup that never closes for 32 MB).
+class HtmlError : public Error {
+  public:
+    using Error::Error;
+};
 
 /// Receives the tables of a page row by row while the page is parsed.
 ///
 /// Tables are numbered in document (preorder) order, nested ones included. Rows are those a
 /// browser's table.rows gives (rows of thead, tbody, tfoot and direct rows, not rows of
-/// nested tables), numbered from 0 per table. Each cell is its visible text (innerText):
-/// white-space runs collapsed to one space, "<br>" a line break, script and style ignored,
-/// entities decoded, "&nbsp;" kept as U+00A0. Texts are UTF-8 and untrimmed.
+/// nested tables), numbered from 0 per table; a row ends at its end tag or where a browser
+/// implies one. td and th are both cells. Each cell is its visible text (innerText):
+/// white-space runs collapsed to one space and dropped at the cell's edges, "<br>" CR LF,
+/// block elements on their own lines, title/script/style/noscript/template ignored,
+/// entities decoded, "&nbsp;" kept as U+00A0. A nested table's text also counts toward the
+/// enclosing cell: its cells joined by a tab, its rows by CR LF. Texts are UTF-8 and
+/// untrimmed; an empty cell is "".
 class TableRowSink {
-public:
+  public:
     virtual ~TableRowSink() = default;
     /// A "table" start tag was read; `table` is its document-order number.
     virtual void onTableStart(std::size_t table) { (void)table; }
@@ -34,20 +47,23 @@ public:
 /// Character set: BOM, then the HTTP Content-Type charset, then a meta charset or
 /// http-equiv in the page, else UTF-8 when the first bytes are valid UTF-8, else CP932.
 class HtmlTableReader final : public BodySink {
-public:
+  public:
     explicit HtmlTableReader(TableRowSink& sink);
     ~HtmlTableReader() override;
     HtmlTableReader(const HtmlTableReader&) = delete;
     HtmlTableReader& operator=(const HtmlTableReader&) = delete;
 
+    /// Takes the Content-Type for the encoding decision; call before the first onBody.
     void onResponseStart(int status, std::string_view contentType) override;
+    /// Parses the next piece of the body; rows that it completes reach the sink now.
     void onBody(std::string_view chunk) override;
     /// Ends the document: flushes the parser and closes open rows and tables.
     void finish();
 
-    /// Exceptions thrown by the sink propagate out of onBody/finish unchanged.
+    /// Exceptions thrown by the sink propagate out of onBody/finish unchanged, as do
+    /// HtmlError and Error (encoding). After one, the reader ignores further calls.
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,333 @@
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <ranges>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+#include "web/html_tables.h"
+
+namespace kestrova {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using Row = std::vector<std::string>;
+using Rows = std::vector<Row>;
+
+std::string fixture(std::string_view name) {
+    return test::readFile(std::filesystem::path(KESTROVA_TEST_DATA) / "html" / name);
+}
+
+std::vector<Rows> tablesIn(std::string_view page, std::string_view contentType = {}) {
+    std::vector<Rows> result;
+    for (const HtmlTable& table : readTables(page, contentType)) {
+        result.push_back(table.rows);
+    }
+    return result;
+}
+
+/// Everything the reader tells its sink, in order, with the row numbers it gave.
+struct Recorder : TableRowSink {
+    void onTableStart(std::size_t table) override {
+        events.push_back("table " + std::to_string(table));
+    }
+    void onRow(std::size_t table, std::size_t row,
+               std::span<const std::string_view> cells) override {
+        std::string event = "row " + std::to_string(table) + "/" + std::to_string(row) + ":";
+        for (const std::string_view cell : cells) {
+            event.append(cell).push_back('|');
+        }
+        events.push_back(event);
+        if (onEvent) {
+            onEvent(table, row);
+        }
+    }
+    std::vector<std::string> events;
+    std::function<void(std::size_t, std::size_t)> onEvent;
+};
+
+/// Feeds `page` in pieces whose sizes `nextSize` picks.
+std::vector<std::string> eventsFedInPieces(std::string_view page, std::string_view contentType,
+                                           const std::function<std::size_t()>& nextSize) {
+    Recorder recorder;
+    HtmlTableReader reader(recorder);
+    reader.onResponseStart(200, contentType);
+    while (!page.empty()) {
+        const std::string_view piece = page.substr(0, nextSize());
+        reader.onBody(piece);
+        page.remove_prefix(piece.size());
+    }
+    reader.finish();
+    return recorder.events;
+}
+
+std::vector<std::string> eventsFedWhole(std::string_view page, std::string_view contentType = {}) {
+    return eventsFedInPieces(page, contentType, [&] { return page.size(); });
+}
+
+const Rows kHorseTable = {
+    {"馬名", "印", "備考"},
+    {"ソダシ", "◎", "ｶﾀｶﾅ①～－"},
+    {"表彰", "○", "ﾃﾞｰﾀ"},
+};
+
+TEST(HtmlTables, ListsHeadBodyAndDirectRowsInOrderAndFooterRowsLast) {
+    EXPECT_THAT(
+        tablesIn(fixture("sections.html")),
+        ElementsAre(Rows{{"キー", "値"}, {"a", "1"}, {"b", "2"}, {"c", "3"}, {"合計", "3"}}));
+}
+
+TEST(HtmlTables, NumbersNestedTablesInDocumentOrderAndKeepTheirRowsApart) {
+    const auto tables = tablesIn(fixture("nested.html"));
+    ASSERT_EQ(tables.size(), 4u);
+    EXPECT_THAT(
+        tables[0],
+        ElementsAre(Row{"outer 0,0", "before\r\nin 0,0\tin 0,1\r\nin 1,0\r\ndeep\tin 1,2\r\nafter"},
+                    Row{"outer 1,0"}));
+    EXPECT_THAT(tables[1],
+                ElementsAre(Row{"in 0,0", "in 0,1"}, Row{"in 1,0\r\ndeep", "", "in 1,2"}));
+    EXPECT_THAT(tables[2], ElementsAre(Row{"deep"}));
+    EXPECT_THAT(tables[3], ElementsAre(Row{"second"}));
+}
+
+TEST(HtmlTables, ImpliedEndTagsGiveTheRowsABrowserBuilds) {
+    EXPECT_THAT(tablesIn(fixture("implied_ends.html")),
+                ElementsAre(Rows{{"a1", "a2"}, {"b1", "b2", "b3"}}, Rows{{"x", "y"}, {"z"}},
+                            Rows{{"h", "para\r\ntwo"}}, Rows{{"1"}, {"2"}}, Rows{{"last"}}));
+}
+
+TEST(HtmlTables, TableStartedBetweenRowsFollowsTheOpenTableInsteadOfNesting) {
+    EXPECT_THAT(tablesIn("<table><tr><td>a</td></tr><table><tr><td>b</td></tr></table>"),
+                ElementsAre(Rows{{"a"}}, Rows{{"b"}}));
+}
+
+TEST(HtmlTables, EmptyRowsAndCellsCount) {
+    EXPECT_THAT(tablesIn("<table><tr></tr><tr><td></td><td> </td><th>h</th></tr></table>"),
+                ElementsAre(Rows{{}, {"", "", "h"}}));
+}
+
+TEST(HtmlTables, RowsReachTheSinkBeforeTheirTableCloses) {
+    Recorder recorder;
+    HtmlTableReader reader(recorder);
+    reader.onResponseStart(200, "text/html; charset=utf-8");
+    reader.onBody("<table><tr><td>a</td></tr><tr><td>b</td><td>c<table><tr><td>n");
+    EXPECT_THAT(recorder.events, ElementsAre("table 0", "row 0/0:a|", "table 1"));
+    reader.onBody("</td></tr></table></td></tr><tr>");
+    EXPECT_THAT(recorder.events,
+                ElementsAre("table 0", "row 0/0:a|", "table 1", "row 1/0:n|", "row 0/1:b|c\r\nn|"));
+    reader.onBody("<td>open");
+    reader.finish();
+    EXPECT_EQ(recorder.events.back(), "row 0/2:open|");
+}
+
+TEST(HtmlTables, CellTextIsWhatABrowserShows) {
+    const auto tables = tablesIn(
+        "<table><tr>"
+        "<td>  a   b\n\t c  </td>"
+        "<td>x<br>y</td>"
+        "<td> x <br> y<br/></td>"
+        "<td> &amp;&lt;&gt;&quot;&#x41;&#66;&copy; </td>"
+        "<td>&nbsp;</td>"
+        "<td>a&nbsp; &nbsp;b</td>"
+        "<td><b>bo</b>ld <i> it </i>!</td>"
+        "<td><div>one</div> <div>two</div>three</td>"
+        "<td>full\u3000width</td>"
+        "</tr></table>");
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_THAT(tables[0], ElementsAre(Row{"a b c", "x\r\ny", "x\r\ny\r\n", "&<>\"AB\u00A9",
+                                           "\u00A0", "a\u00A0 \u00A0b", "bold it !",
+                                           "one\r\ntwo\r\nthree", "full\u3000width"}));
+}
+
+TEST(HtmlTables, TextOfHiddenElementsIsLeftOut) {
+    const auto tables = tablesIn(
+        "<html><head><title>t</title><style>td { color: red }</style></head><body><table><tr>"
+        "<td>a<script>document.write(\"<td>no</td>\");</script>b</td>"
+        "<td><style>td{}</style>c</td>"
+        "<td><noscript>n</noscript>d</td>"
+        "<td><template><tr><td>t</td></tr></template>e</td>"
+        "</tr></table>");
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_THAT(tables[0], ElementsAre(Row{"ab", "c", "d", "e"}));
+}
+
+TEST(HtmlTables, PageWithoutTablesGivesNone) {
+    EXPECT_THAT(tablesIn("<html><body><p>404 Not Found</p><td>stray</td></body></html>"),
+                IsEmpty());
+    EXPECT_THAT(tablesIn(""), IsEmpty());
+}
+
+TEST(HtmlTables, ReadsEveryEncodingDeclarationTheSameWay) {
+    struct Case {
+        const char* file;
+        const char* contentType;
+    };
+    for (const Case& c :
+         {Case{"cp932_meta.html", "text/html"}, Case{"cp932_http_equiv.html", ""},
+          Case{"cp932_plain.html", "text/html; charset=Shift_JIS"}, Case{"cp932_plain.html", ""},
+          Case{"cp932_late_japanese.html", "text/html"}, Case{"utf8_meta.html", ""},
+          Case{"utf8_plain.html", "text/html"},
+          Case{"utf8_bom.html", "text/html; charset=Shift_JIS"}}) {
+        EXPECT_THAT(tablesIn(fixture(c.file), c.contentType), ElementsAre(kHorseTable))
+            << c.file << " / " << c.contentType;
+    }
+}
+
+TEST(HtmlTables, HttpCharsetOutranksTheMetaOfThePage) {
+    // The page says Shift_JIS, the server says UTF-8: the server is right.
+    const std::string page =
+        "<meta charset=\"Shift_JIS\"><table><tr><td>\xE9\xA6\xAC</td></tr></table>";
+    EXPECT_THAT(tablesIn(page, "text/html; charset=UTF-8"), ElementsAre(Rows{{"馬"}}));
+}
+
+TEST(HtmlTables, MalformedBytesBecomeReplacementCharactersAndReadingGoesOn) {
+    const std::string cp932 =
+        "<meta charset=shift_jis><table><tr><td>\x94\x6E\xFF\xFD</td></tr><tr><td>\x82\xA0</td>"
+        "</tr></table>";
+    EXPECT_THAT(tablesIn(cp932), ElementsAre(Rows{{"馬\uFFFD\uFFFD"}, {"あ"}}));
+    const std::string utf8 =
+        "<meta charset=utf-8><table><tr><td>a\xC0\x80z\xE9\xA6</td></tr><tr><td>b</td></tr>"
+        "</table>";
+    EXPECT_THAT(tablesIn(utf8), ElementsAre(Rows{{"a\uFFFD\uFFFDz\uFFFD"}, {"b"}}));
+}
+
+TEST(HtmlTables, RowsDoNotDependOnHowTheBodyIsSplit) {
+    std::mt19937 random(20240501);
+    for (const char* file : {"sections.html", "nested.html", "implied_ends.html", "cp932_meta.html",
+                             "cp932_plain.html", "cp932_late_japanese.html", "utf8_bom.html"}) {
+        const std::string page = fixture(file);
+        const auto whole = eventsFedWhole(page);
+        ASSERT_GT(whole.size(), 2u) << file;
+        EXPECT_EQ(eventsFedInPieces(page, {}, [] { return 1; }), whole) << file;
+        std::uniform_int_distribution<std::size_t> size(1, 700);
+        EXPECT_EQ(eventsFedInPieces(page, {}, [&] { return size(random); }), whole) << file;
+    }
+}
+
+TEST(HtmlTables, TagSoupNeverBreaksTheReader) {
+    // Random fragments of table markup: whatever the parser makes of them, it must not crash
+    // and must give the same rows however the bytes arrive.
+    constexpr std::string_view kFragments =
+        "<table><tr><td>|<table>|</table>|<tr>|</tr>|<td>|</td>|<th>|<tbody>|</tbody>|<tfoot>|"
+        "</tfoot>|<thead>|<b>|</b>|<div>|</div>|<br>|<p>|text| |\t|&amp;|&nbsp;|&#|<|>|</|"
+        "<script>|</script>|<!--|-->|\"|<td colspan=\"|\x82\xA0|\xE3\x81\x82|\xFF|"
+        "<meta charset=|<style>|</style>|<caption>|<template>|</template>|<noscript>";
+    std::vector<std::string_view> fragments;
+    for (const auto fragment : std::views::split(kFragments, '|')) {
+        fragments.emplace_back(fragment.begin(), fragment.end());
+    }
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::size_t> pick(0, fragments.size() - 1);
+    std::uniform_int_distribution<std::size_t> size(1, 40);
+    int roundsWithRows = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::string page;
+        for (int i = 0; i < 60; ++i) {
+            page += fragments[pick(random)];
+        }
+        const auto whole = eventsFedWhole(page);
+        EXPECT_EQ(eventsFedInPieces(page, {}, [&] { return size(random); }), whole) << page;
+        roundsWithRows += std::any_of(whole.begin(), whole.end(), [](const std::string& event) {
+            return event.starts_with("row");
+        });
+    }
+    EXPECT_GT(roundsWithRows, 40);
+}
+
+TEST(HtmlTables, SinkExceptionLeavesOnBodyAndStopsTheReader) {
+    Recorder recorder;
+    recorder.onEvent = [](std::size_t, std::size_t row) {
+        if (row == 1) {
+            throw std::runtime_error("sink full");
+        }
+    };
+    HtmlTableReader reader(recorder);
+    reader.onResponseStart(200, "text/html; charset=utf-8");
+    EXPECT_THROW(
+        {
+            try {
+                reader.onBody("<table><tr><td>0</td></tr><tr><td>1</td></tr><tr><td>2</td></tr>");
+            } catch (const std::runtime_error& error) {
+                EXPECT_STREQ(error.what(), "sink full");
+                throw;
+            }
+        },
+        std::runtime_error);
+    reader.onBody("<tr><td>3</td></tr></table>");
+    reader.finish();
+    EXPECT_THAT(recorder.events, ElementsAre("table 0", "row 0/0:0|", "row 0/1:1|"));
+}
+
+TEST(HtmlTables, SinkExceptionAtTheImpliedEndLeavesFinish) {
+    Recorder recorder;
+    recorder.onEvent = [](std::size_t, std::size_t) { throw std::logic_error("no rows wanted"); };
+    HtmlTableReader reader(recorder);
+    reader.onBody("<table><tr><td>unclosed");
+    EXPECT_THROW(reader.finish(), std::logic_error);
+}
+
+TEST(HtmlTables, CellOfSeveralMegabytesIsReadWhole) {
+    const std::string big(6u << 20, 'x');
+    const std::string page = "<table><tr><td>" + big + "</td><td>next</td></tr></table>";
+    std::size_t rows = 0;
+    struct Sink : TableRowSink {
+        void onRow(std::size_t, std::size_t, std::span<const std::string_view> cells) override {
+            sizes.clear();
+            for (const std::string_view cell : cells) {
+                sizes.push_back(cell.size());
+            }
+            ++*rows;
+        }
+        std::vector<std::size_t> sizes;
+        std::size_t* rows = nullptr;
+    } sink;
+    sink.rows = &rows;
+    HtmlTableReader reader(sink);
+    for (std::size_t pos = 0; pos < page.size(); pos += 64 * 1024) {
+        reader.onBody(std::string_view(page).substr(pos, 64 * 1024));
+    }
+    reader.finish();
+    EXPECT_EQ(rows, 1u);
+    EXPECT_THAT(sink.sizes, ElementsAre(big.size(), 4u));
+}
+
+TEST(HtmlTables, HostilePagesEndInAnErrorNotACrash) {
+    const std::string huge(33u << 20, 'y');
+    EXPECT_THROW(readTables("<table><tr><td>" + huge + "<td>"), HtmlError);
+    EXPECT_THROW(readTables("<table><tr><td title=\"" + huge), HtmlError);
+    std::string manyCells = "<table><tr>";
+    for (int i = 0; i < 20000; ++i) {
+        manyCells += "<td>";
+    }
+    EXPECT_THROW(readTables(manyCells), HtmlError);
+}
+
+TEST(HtmlTables, DeepNestingIsReadWithoutCrashing) {
+    std::string page;
+    for (int i = 0; i < 2000; ++i) {
+        page += "<table><tr><td>";
+    }
+    page += "core";
+    for (int i = 0; i < 100000; ++i) {
+        page += "<div><span>";
+    }
+    page += "end";
+    const auto tables = readTables(page);
+    // Nesting is followed to a fixed depth; below it the text still reaches the deepest
+    // table that is followed.
+    ASSERT_FALSE(tables.empty());
+    EXPECT_LT(tables.size(), 2000u);
+    ASSERT_EQ(tables.back().rows.size(), 1u);
+    EXPECT_THAT(tables.back().rows[0][0], ::testing::StartsWith("core"));
+    EXPECT_THAT(tables.back().rows[0][0], ::testing::EndsWith("end"));
+}
+
+}  // namespace
+}  // namespace kestrova
