@@ -49,18 +49,6 @@ void RecordsTable::setRow(std::size_t row, std::span<const std::string_view> cel
     rowsTouched_ = std::max(rowsTouched_, row + 1);
 }
 
-std::string_view RecordsTable::cell(std::size_t row, std::size_t column) const {
-    if (row >= kRows) {
-        return {};
-    }
-    const RowRef ref = rows_[row];
-    if (column >= ref.count) {
-        return {};
-    }
-    const CellRef cellRef = cells_[ref.first + column];
-    return std::string_view(text_).substr(cellRef.offset, cellRef.length);
-}
-
 std::size_t RecordsTable::cellCount(std::size_t row) const {
     return row < kRows ? rows_[row].count : 0;
 }

@@ -38,7 +38,14 @@ class RecordsTable {
     void setRow(std::size_t row, std::span<const std::string_view> cells);
 
     /// The stored text; "" for a cell never filled or outside the table.
-    std::string_view cell(std::size_t row, std::size_t column) const;
+    std::string_view cell(std::size_t row, std::size_t column) const {
+        // Inline: the writers read every cell of a month dozens of times.
+        if (row >= kRows || column >= rows_[row].count) {
+            return {};
+        }
+        const CellRef ref = cells_[rows_[row].first + column];
+        return std::string_view(text_).substr(ref.offset, ref.length);
+    }
 
     /// Number of cells stored in `row`.
     std::size_t cellCount(std::size_t row) const;

@@ -192,6 +192,26 @@ TEST_F(GoldenExport, FourMeetingsOnOneDayGiveFourFilesInPageOrder) {
     EXPECT_EQ(ui.activityMessages().at(3), "予想コメント 6件出力しました...");
 }
 
+TEST_F(GoldenExport, PastDataGoesOnPastTheYear2020) {
+    for (int month = 1; month <= 11; ++month) {
+        const std::string mm = std::to_string(100 + month).substr(1);
+        server.setDataFile("TF20" + mm + ".html", makeFile("2020" + mm + ":x", {}));
+    }
+    server.setDataFile("TF2012.html", makeFile("202012:x", {makeRecord("2020122606010101", "01")}));
+    server.setDataFile("TF2101.html", makeFile("202101:x", {makeRecord("2021010506010101", "01")}));
+    ExportSelection selection = pastSelection("20");
+    selection.indexCodes = {"010"};
+
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+
+    EXPECT_EQ(hostFiles(),
+              (std::map<std::string, std::string>{
+                  {"KSTR_DATA/2020/KSTR010_201226.CSV", "202012260601010101,63.01,70.01\r\n"},
+                  {"KSTR_DATA/2021/KSTR010_210105.CSV", "202101050601010101,63.01,70.01\r\n"}}));
+    EXPECT_EQ(server.requestCount(dataPath("TF2102.html")), 1u);
+    EXPECT_EQ(server.requestCount(dataPath("TF2201.html")), 0u);
+}
+
 TEST_F(GoldenExport, RewritingReplacesOldFilesWhole) {
     std::filesystem::create_directories(host / "KSTR_DATA" / "2015");
     writeFile(host / "KSTR_DATA" / "2015" / "KSTR010_150207.CSV", std::string(5000, 'x'));
