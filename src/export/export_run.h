@@ -67,10 +67,11 @@ class ExportProgress {
 ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
                           ExportProgress* progress = nullptr);
 
-/// The export button after a passed selection check: the empty-folder notice, the
-/// confirmation question(s), the run and the completion notice "出力完了しました。" (not
-/// after an aborted run, whose failure notice has been shown). The window sets the wait
-/// cursor through `progress` (runStarted / runEnded).
+/// The export button once the caller has logged its entry and lst_ThisW_Chk has passed:
+/// the empty-folder notice, the confirmation question(s), the run and the completion notice
+/// "出力完了しました。" (not after an aborted run: its failure notice has been shown). The
+/// window sets the wait cursor through `progress` (runStarted / runEnded). NotStarted when
+/// the folder is empty or a question was answered No.
 ExportOutcome confirmAndExport(CoreContext& ctx, ExportState& state,
                                const ExportSelection& selection,
                                ExportProgress* progress = nullptr);
