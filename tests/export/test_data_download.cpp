@@ -1,3 +1,4 @@
+#include <chrono>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -95,6 +96,23 @@ TEST_F(DataDownload, TableOfExactlyTenThousandRowsFitsOneMoreOverflows) {
     EXPECT_FALSE(Get_TFData(*ctx, state, request, status, false));
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_NE(ui.warnings[0].find("上限"), std::string::npos) << ui.warnings[0];
+}
+
+TEST_F(DataDownload, StalledAnswerEndsAtTheReceiveTimeOut) {
+    HttpOptions quick;
+    quick.receiveTimeout = std::chrono::milliseconds(200);
+    ctx = std::make_unique<CoreContext>(log, ui, MemberServer(server.hostPort(), "10"), quick);
+    server.addFault({.path = dataPath("TF1501.html"),
+                     .kind = sample::FaultKind::StallBody,
+                     .delay = std::chrono::milliseconds(1500),
+                     .afterBytes = 500});
+    std::string request = "TF1501.html";
+    std::int32_t status = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Get_TFData(*ctx, state, request, status, false));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_TRUE(ui.warnings[0].starts_with("Get_TFData<<")) << ui.warnings[0];
 }
 
 TEST_F(DataDownload, NoAnswerIsAFailureWithStatusZero) {
