@@ -158,11 +158,5 @@ TEST_F(VerChkTest, LogsEachStepAtTraceLevel) {
     EXPECT_EQ(traced(), (std::vector<std::string>{"VerChk", "VerChk1", "VerChk2", "VerChk3"}));
 }
 
-TEST(UpdaterArguments, JoinsTheLastThreeCellsWithCommas) {
-    UpdateCheck check;
-    check.UpdateInfo = {"a", "1.0.3", "2016010101", "x", "", "z"};
-    EXPECT_EQ(updaterArguments(check), "x,,z");
-}
-
 }  // namespace
 }  // namespace kestrova

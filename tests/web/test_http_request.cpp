@@ -182,11 +182,6 @@ TEST(HttpRequestSending, GetSendsTheHeadersSetAfterOpen) {
     EXPECT_THAT(request.responseBody(), Not(HasSubstr("X-Kestrova")));
 }
 
-TEST(HttpRequestSending, OnlySynchronousRequestsExist) {
-    HttpRequest request = CreateHttpRequest();
-    EXPECT_THROW(request.Open("GET", "http://127.0.0.1/", true), std::invalid_argument);
-}
-
 TEST(HttpRequestTls, SchemeSettingSwitchesBetweenPlainAndVerifiedTls) {
     SampleServer plain;
     plain.start();
