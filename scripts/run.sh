@@ -1,6 +1,100 @@
 #!/usr/bin/env bash
-# Installs what is needed and builds. The export demo is added with the export run.
+# Installs what is needed and builds, then runs the export demo: the sample server on a free
+# loopback port, a sample host folder under demo/, kestrova-cli exporting this week's days and
+# a short past-data range into it, and a summary of the files written. Exits with the first
+# failing exit code of kestrova-cli (0 when both exports finished).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 ./scripts/build.sh
+
+build_dir="${KESTROVA_BUILD_DIR:-build}"
+server_exe="$build_dir/tools/sample-server/kestrova-sample-server"
+cli_exe="$build_dir/src/cli/kestrova-cli"
+demo="$PWD/demo"
+app="$demo/app"
+host="$demo/host"
+
+# A fresh demo each time, so that the summary shows this run's files only.
+rm -rf "$demo"
+mkdir -p "$app" "$host/MY_DATA/YOS_COM" "$host/MY_DATA/KEK_COM"
+: >"$host/TFJV.EXE"
+
+server_pid=""
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+}
+trap stop_server EXIT
+
+"$server_exe" --port 0 >"$demo/server.log" 2>&1 &
+server_pid=$!
+host_port=""
+for _ in $(seq 100); do
+  host_port="$(sed -n 's|^listening on http://||p' "$demo/server.log")"
+  [ -n "$host_port" ] && break
+  kill -0 "$server_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ -z "$host_port" ]; then
+  echo "The sample server did not start:" >&2
+  cat "$demo/server.log" >&2
+  exit 1
+fi
+echo "== Sample server: http://$host_port"
+
+# The settings file is CP932 with CR LF, as the program writes it.
+printf '[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=%s\r\n[USE_OPT1]\r\nTFJV_Path=%s\r\n' \
+  "$host_port" "$host" | iconv -f UTF-8 -t CP932 >"$app/Kestrova.Ini"
+
+all_data=(--kinds all --predict all --result all)
+status=0
+run_cli() {
+  echo "== kestrova-cli export $*"
+  local rc=0
+  "$cli_exe" export --app-folder "$app" "$@" || rc=$?
+  echo "== exit code $rc"
+  if [ "$status" -eq 0 ]; then
+    status=$rc
+  fi
+}
+
+# This week's meeting days as the server serves them.
+week_days="$(curl -fsS -X POST -d '' "http://$host_port/kestrova/data3/schedule.txt" | tr -d '\r')"
+day_args=()
+for day in $week_days; do
+  day_args+=(--day "$day")
+done
+if [ ${#day_args[@]} -gt 0 ]; then
+  run_cli "${day_args[@]}" "${all_data[@]}"
+else
+  echo "== No meeting days this week; the this-week export is skipped."
+fi
+
+# Past data of the year that holds the server's newest month (the month before today).
+past_year="$(date -d "$(date +%Y-%m-01) -1 month" +%Y)"
+run_cli --past "$past_year" "${all_data[@]}"
+
+echo
+echo "== Files written under $host"
+for folder in MY_DATA/YOS_COM MY_DATA/KEK_COM KSTR_DATA; do
+  count=0
+  [ -d "$host/$folder" ] && count="$(find "$host/$folder" -type f | wc -l)"
+  printf '  %-16s %6d files\n' "$folder" "$count"
+done
+
+show_example() {
+  local file
+  file="$(find "$host/$1" -type f -name "$2" 2>/dev/null | sort | head -n 1)"
+  [ -n "$file" ] || return 0
+  echo "  ${file#"$host"/} (CP932, shown as UTF-8):"
+  head -n 3 "$file" | iconv -f CP932 -t UTF-8 | tr -d '\r' | sed 's/^/    /'
+}
+echo "== Examples"
+show_example MY_DATA/YOS_COM 'YC*.DAT'
+show_example MY_DATA/KEK_COM 'KC*.DAT'
+show_example KSTR_DATA 'KSTR010_*.CSV'
+echo "== Log: $app/logs/Kestrova.log"
+exit "$status"
