@@ -10,7 +10,7 @@ namespace kestrova::cli {
 namespace {
 
 constexpr std::size_t kMinBarCells = 10;
-constexpr std::size_t kMaxBarCells = 40;
+constexpr std::size_t kMaxBarCells = 24;
 constexpr const char* kEraseLine = "\r\x1b[K";
 
 }  // namespace

@@ -118,6 +118,18 @@ TEST_F(CliProgram, AnUnreachableServerIsAWarningAndAnAbort) {
     EXPECT_TRUE(result.err.starts_with("警告: Get_TFData<<")) << result.err;
 }
 
+TEST_F(CliProgram, FilesThatCannotBeWrittenMakeTheFinishedRunExitWith4) {
+    // A file where the prediction folder should be: no comment file can go there.
+    std::filesystem::remove(host_ / "MY_DATA" / "YOS_COM");
+    test::writeFile(host_ / "MY_DATA" / "YOS_COM", "");
+    const auto result = run({"--day", "20261205", "--kinds", "010", "--predict", "001"});
+    EXPECT_EQ(result.exitCode, kExitIncomplete) << result.out;
+    const auto shown = lines(result.out);
+    EXPECT_EQ(shown.back().substr(10), "出力処理を終了しました。");
+    EXPECT_NE(result.out.find("書き込めなかったファイルがあります"), std::string::npos);
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+}
+
 TEST_F(CliProgram, BadArgumentsExitWith2AndTouchNothing) {
     const auto result = run({"--day", "20261205", "--kinds", "999"});
     EXPECT_EQ(result.exitCode, kExitUsage);
