@@ -1,7 +1,6 @@
 #include "export/export_run.h"
 
 #include <exception>
-#include <optional>
 
 #include "export/comment_file.h"
 #include "export/data_download.h"
