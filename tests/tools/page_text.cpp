@@ -49,20 +49,28 @@ TableRows tableRows(std::string_view html) {
     return rows;
 }
 
-std::string cp932ToUtf8(std::string_view cp932) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    std::string out(cp932.size() * 3 + 16, '\0');
-    char* in = const_cast<char*>(cp932.data());
-    std::size_t inLeft = cp932.size();
+std::string convert(const char* to, const char* from, std::string_view text) {
+    iconv_t cd = iconv_open(to, from);
+    std::string out(text.size() * 3 + 16, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
     char* o = out.data();
     std::size_t outLeft = out.size();
     const std::size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
     iconv_close(cd);
     if (rc == static_cast<std::size_t>(-1)) {
-        throw std::runtime_error("not CP932");
+        throw std::runtime_error(std::string("not ") + from);
     }
     out.resize(out.size() - outLeft);
     return out;
+}
+
+std::string cp932ToUtf8(std::string_view cp932) {
+    return convert("UTF-8", "CP932", cp932);
+}
+
+std::string utf8ToCp932(std::string_view utf8) {
+    return convert("CP932", "UTF-8", utf8);
 }
 
 std::size_t countOf(std::string_view text, std::string_view needle) {

@@ -12,7 +12,9 @@ using TableRows = std::vector<std::vector<std::string>>;
 /// with "&amp;", "&lt;" and "&gt;" decoded.
 TableRows tableRows(std::string_view html);
 
+/// Both throw when the text is not valid in its encoding.
 std::string cp932ToUtf8(std::string_view cp932);
+std::string utf8ToCp932(std::string_view utf8);
 
 /// Number of non-overlapping occurrences of `needle`.
 std::size_t countOf(std::string_view text, std::string_view needle);

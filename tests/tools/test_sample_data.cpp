@@ -8,6 +8,7 @@
 
 #include "calendar.h"
 #include "page_text.h"
+#include "page_writer.h"
 #include "sample_data.h"
 
 namespace kestrova::sample {
@@ -305,6 +306,42 @@ TEST(SamplePage, CharactersOutsideCp932BecomeQuestionMarks) {
     const auto rows = tableRows(test::cp932ToUtf8(renderDataPage(file, Charset::Cp932)));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1][0], "??z");
+}
+
+TEST(SamplePage, Cp932EncodingMatchesIconvForEveryCharacter) {
+    // Every character CP932 can hold, decoded by iconv, then encoded both ways.
+    std::string cp932;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead >= 0xA0 && lead <= 0xDF) {
+            if (lead > 0xA0) {
+                cp932 += static_cast<char>(lead);  // half-width katakana
+            }
+            continue;
+        }
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            try {
+                test::cp932ToUtf8(std::string_view(pair, 2));
+                cp932.append(pair, 2);
+            } catch (const std::runtime_error&) {
+                // not a character of CP932
+            }
+        }
+    }
+    const std::string utf8 = test::cp932ToUtf8(cp932);
+    std::string mine;
+    appendCp932(mine, utf8);
+    EXPECT_EQ(mine, test::utf8ToCp932(utf8));
+    EXPECT_GT(mine.size(), 15000u);
+}
+
+TEST(SamplePage, BrokenUtf8BecomesQuestionMarks) {
+    std::string out;
+    appendCp932(out,
+                "a\xE3\x81"
+                "b\xFF"
+                "c\xC0\xAF");
+    EXPECT_EQ(out, "a??b?c??") << "each byte of a broken sequence";
 }
 
 TEST(SamplePage, SectionsWrapHeaderAndRecords) {

@@ -13,6 +13,16 @@ std::string DataFileName::dayKey() const {
     return buf;
 }
 
+std::string DataFileName::fileName() const {
+    char buf[32];
+    if (isMonth()) {
+        std::snprintf(buf, sizeof buf, "TF%02d%02d.html", year % 100, month);
+    } else {
+        std::snprintf(buf, sizeof buf, "TF%02d%02d%02d.html", year % 100, month, day);
+    }
+    return buf;
+}
+
 std::optional<DataFileName> parseDataFileName(std::string_view fileName) {
     constexpr std::string_view prefix = "TF";
     constexpr std::string_view suffix = ".html";

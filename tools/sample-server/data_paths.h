@@ -21,7 +21,8 @@ struct DataFileName {
     int day = 0;  ///< 0 for a month file
 
     bool isMonth() const { return day == 0; }
-    std::string dayKey() const;  ///< yyyymmdd of a day file
+    std::string dayKey() const;    ///< yyyymmdd of a day file
+    std::string fileName() const;  ///< "TFyymm.html" or "TFyymmdd.html"
 };
 std::optional<DataFileName> parseDataFileName(std::string_view fileName);
 

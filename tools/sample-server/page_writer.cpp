@@ -95,7 +95,15 @@ char* put(char* p, std::string_view text) {
     return p + text.size();
 }
 
+bool needsEscape(char c) {
+    return c == '&' || c == '<' || c == '>';
+}
+
 char* putEscaped(char* p, std::string_view text) {
+    // Almost no cell needs escaping: copy it whole unless it does.
+    if (std::none_of(text.begin(), text.end(), needsEscape)) {
+        return put(p, text);
+    }
     for (const char c : text) {
         switch (c) {
             case '&':
@@ -126,6 +134,11 @@ void appendCp932(std::string& out, std::string_view utf8) {
     const auto* const end = p + utf8.size();
     while (p < end) {
         const auto* run = p;
+        // ASCII eight bytes at a time: markup and numbers are most of every page.
+        std::uint64_t word = 0;
+        while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) {
+            p += 8;
+        }
         while (p < end && *p < 0x80) {
             ++p;
         }

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstddef>
-#include <iconv.h>
 #include <string>
 #include <string_view>
 
@@ -10,19 +9,9 @@
 
 namespace kestrova::sample {
 
-/// Appends UTF-8 text to a buffer as CP932; characters CP932 cannot hold become "?".
-class Cp932Encoder {
-  public:
-    Cp932Encoder();
-    ~Cp932Encoder();
-    Cp932Encoder(const Cp932Encoder&) = delete;
-    Cp932Encoder& operator=(const Cp932Encoder&) = delete;
-
-    void append(std::string& out, std::string_view utf8);
-
-  private:
-    iconv_t cd_;
-};
+/// Appends UTF-8 text to a buffer as CP932, byte for byte what iconv's "CP932" gives;
+/// characters CP932 cannot hold and broken UTF-8 become "?".
+void appendCp932(std::string& out, std::string_view utf8);
 
 /// Builds a data page row by row into one buffer, encoding each row as it goes.
 class PageWriter {

@@ -15,6 +15,7 @@
 #include "calendar.h"
 #include "data_paths.h"
 #include "fixed_pages.h"
+#include "page_cache.h"
 
 namespace kestrova::sample {
 namespace {
@@ -63,11 +64,12 @@ struct SampleServer::Impl {
     int port = 0;
 
     mutable std::mutex mutex;
-    std::map<std::string, Answer> pages;
+    std::map<std::string, Answer> fixedPages;
     std::map<std::string, std::optional<Answer>> dataFiles;  // nullopt: removed
     std::vector<Fault> faults;
     std::map<std::string, std::size_t> counts;
-    std::deque<std::pair<std::string, Body>> cache;
+    PageCache pages{kCachedPages,
+                    [this](const std::string& fileName) { return renderFile(fileName); }};
 
     /// Sleeps in small steps; false when the server is stopping.
     bool pause(std::chrono::milliseconds delay) const {
@@ -125,7 +127,7 @@ struct SampleServer::Impl {
     Answer normalAnswer(const httplib::Request& req) {
         {
             std::lock_guard lock(mutex);
-            if (auto it = pages.find(req.path); it != pages.end()) {
+            if (auto it = fixedPages.find(req.path); it != fixedPages.end()) {
                 return it->second;
             }
         }
@@ -164,17 +166,26 @@ struct SampleServer::Impl {
             return std::nullopt;
         }
         const PageStyle style = styleOf(*name);
-        Answer answer{200, cached(fileName),
+        Answer answer{200, pages.get(fileName),
                       style.sendContentType ? contentTypeOf(style.charset) : ""};
-        if (!answer.body) {
-            answer.body =
-                makeBody(name->isMonth() ? renderMonthPage(name->year, name->month, options.seed,
-                                                           style.charset, style.layout)
-                                         : renderDayPage(name->dayKey(), options.seed,
-                                                         style.charset, style.layout));
-            remember(fileName, answer.body);
+        if (name->isMonth()) {
+            const DataFileName next = name->month == 12
+                                          ? DataFileName{name->year + 1, 1, 0}
+                                          : DataFileName{name->year, name->month + 1, 0};
+            if (isServed(next)) {
+                pages.prefetch(next.fileName());
+            }
         }
         return answer;
+    }
+
+    std::string renderFile(const std::string& fileName) const {
+        const DataFileName name = *parseDataFileName(fileName);
+        const PageStyle style = styleOf(name);
+        return name.isMonth()
+                   ? renderMonthPage(name.year, name.month, options.seed, style.charset,
+                                     style.layout)
+                   : renderDayPage(name.dayKey(), options.seed, style.charset, style.layout);
     }
 
     bool isServed(const DataFileName& name) const {
@@ -184,24 +195,6 @@ struct SampleServer::Impl {
         }
         const auto& days = options.weekDays;
         return std::find(days.begin(), days.end(), name.dayKey()) != days.end();
-    }
-
-    Body cached(const std::string& fileName) const {
-        std::lock_guard lock(mutex);
-        for (const auto& [name, body] : cache) {
-            if (name == fileName) {
-                return body;
-            }
-        }
-        return nullptr;
-    }
-
-    void remember(const std::string& fileName, Body body) {
-        std::lock_guard lock(mutex);
-        cache.emplace_back(fileName, std::move(body));
-        if (cache.size() > kCachedPages) {
-            cache.pop_front();
-        }
     }
 
     void send(httplib::Response& res, const Answer& answer, const std::optional<Fault>& fault) {
@@ -332,7 +325,7 @@ std::string SampleServer::hostPort() const {
 
 void SampleServer::setPage(const std::string& path, std::string body, std::string contentType) {
     std::lock_guard lock(impl_->mutex);
-    impl_->pages[path] = Answer{200, makeBody(std::move(body)), std::move(contentType)};
+    impl_->fixedPages[path] = Answer{200, makeBody(std::move(body)), std::move(contentType)};
 }
 
 void SampleServer::setDataFile(const std::string& fileName, DataFile file, Charset charset) {
