@@ -259,6 +259,16 @@ TEST(SampleServerLifetime, StopsPromptlyWhileAFaultSleeps) {
     EXPECT_TRUE(!res || res->status != 200);
 }
 
+TEST(SampleServerLifetime, ClosesEachConnectionSoStopNeverWaitsForIdleClients) {
+    SampleServer server(juneOptions());
+    server.start();
+    httplib::Client c("127.0.0.1", server.port());
+    c.set_keep_alive(true);
+    auto res = c.Get("/kestrova/data/MAST.html");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->get_header_value("Connection"), "close");
+}
+
 TEST(SampleServerLifetime, PicksFreePortsAndRefusesATakenOne) {
     SampleServer first(juneOptions());
     first.start();

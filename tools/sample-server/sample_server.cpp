@@ -213,7 +213,8 @@ struct SampleServer::Impl {
             cutAt = std::min(fault->afterBytes, body->size());
             announced = std::max(body->size(), fault->afterBytes + 1);
         } else if (fault && fault->kind == FaultKind::StallBody) {
-            stall.emplace(std::min(fault->afterBytes, body->size()), fault->delay);
+            // Stall before the last byte at the latest, or the client would not notice.
+            stall.emplace(std::min(fault->afterBytes, body->size() - 1), fault->delay);
         }
         auto stalled = std::make_shared<bool>(false);
         // The body is streamed straight from the shared page; an empty type is removed again
@@ -279,7 +280,9 @@ void SampleServer::start() {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
-    // Short keep-alive so that stop() does not wait long for idle client connections.
+    // One request a connection: an idle kept-alive connection would hold stop() for the
+    // whole keep-alive time-out.
+    s.set_keep_alive_max_count(1);
     s.set_keep_alive_timeout(1);
 
     if (d.options.port == 0) {
