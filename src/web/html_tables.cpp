@@ -8,6 +8,7 @@
 #include <libxml/parser.h>
 
 #include "web/page_decoder.h"
+#include "web/row_space_filter.h"
 #include "web/table_builder.h"
 
 namespace kestrova {
@@ -22,8 +23,8 @@ struct ParserFree {
     void operator()(htmlParserCtxtPtr parser) const { htmlFreeParserCtxt(parser); }
 };
 
-std::string_view nameOf(const xmlChar* name) {
-    return name == nullptr ? std::string_view() : reinterpret_cast<const char*>(name);
+const char* nameOf(const xmlChar* name) {
+    return name == nullptr ? "" : reinterpret_cast<const char*>(name);
 }
 
 }  // namespace
@@ -75,12 +76,18 @@ struct HtmlTableReader::Impl {
             throw HtmlError("HTML の読み取りを開始できませんでした。");
         }
         // RECOVER: a script or style ends only at its own end tag, not at any "</x" inside.
-        htmlCtxtUseOptions(parser.get(), HTML_PARSE_RECOVER | HTML_PARSE_NONET |
-                                             HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                             HTML_PARSE_IGNORE_ENC);
+        // NOIMPLIED: no html, head and body elements are made up; tables do not need them.
+        htmlCtxtUseOptions(parser.get(), HTML_PARSE_RECOVER | HTML_PARSE_NOIMPLIED |
+                                             HTML_PARSE_NONET | HTML_PARSE_NOERROR |
+                                             HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC);
     }
 
-    void parse(std::string_view utf8, bool terminate) {
+    void parse(std::string& utf8Text, bool terminate) {
+        spaceFilter.filter(utf8Text);
+        if (terminate) {
+            spaceFilter.finish(utf8Text);
+        }
+        std::string_view utf8 = utf8Text;
         do {
             const std::string_view piece = utf8.substr(0, kParserPiece);
             utf8.remove_prefix(piece.size());
@@ -115,6 +122,7 @@ struct HtmlTableReader::Impl {
     std::string contentType;
     std::optional<PageDecoder> decoder;
     std::string decoded;
+    RowSpaceFilter spaceFilter;
     std::unique_ptr<htmlParserCtxt, ParserFree> parser;
     std::exception_ptr failure;
     bool done = false;

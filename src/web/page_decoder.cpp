@@ -74,10 +74,7 @@ void TextDecoder::convert(std::string_view bytes, std::string& out) {
     // character by character.
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        const auto runStart = static_cast<std::size_t>(
-            std::find_if_not(bytes.begin() + static_cast<std::ptrdiff_t>(pos), bytes.end(),
-                             isAscii) -
-            bytes.begin());
+        const std::size_t runStart = skipAscii(bytes, pos);
         out.append(bytes.substr(pos, runStart - pos));
         std::size_t runEnd = runStart;
         while (runEnd < bytes.size() && !isAscii(bytes[runEnd])) {
@@ -128,8 +125,7 @@ void PageDecoder::decode(std::string_view bytes, std::string& out) {
         return;
     }
     if (stage_ == Stage::Ascii) {
-        const auto firstOther = static_cast<std::size_t>(
-            std::find_if_not(bytes.begin(), bytes.end(), isAscii) - bytes.begin());
+        const std::size_t firstOther = skipAscii(bytes, 0);
         out.append(bytes.substr(0, firstOther));
         if (firstOther == bytes.size()) {
             return;
@@ -159,8 +155,7 @@ void PageDecoder::advance(bool complete, std::string& out) {
         if (!complete && held_.size() < kCharsetPrescanBytes) {
             return;
         }
-        const auto firstOther = static_cast<std::size_t>(
-            std::find_if_not(held_.begin(), held_.end(), isAscii) - held_.begin());
+        const std::size_t firstOther = skipAscii(held_, 0);
         out.append(held_, 0, firstOther);
         held_.erase(0, firstOther);
         stage_ = held_.empty() ? Stage::Ascii : Stage::Judging;

@@ -7,8 +7,7 @@ namespace {
 
 enum class Tag { Other, Table, Row, Cell, Section, LineBreak, Block, Hidden };
 
-Tag classify(std::string_view name) {
-    // Called for every element of the page: compare by length first.
+Tag classifyByLength(std::string_view name) {
     switch (name.size()) {
         case 1:
             return name == "p" ? Tag::Block : Tag::Other;
@@ -67,6 +66,20 @@ Tag classify(std::string_view name) {
     }
 }
 
+/// Called for every element of the page: the cells and rows that make up nearly all of a
+/// data page are told apart without measuring the name.
+Tag classify(const char* name) {
+    if (name[0] == 't' && name[1] != '\0' && name[2] == '\0') {
+        if (name[1] == 'd' || name[1] == 'h') {
+            return Tag::Cell;
+        }
+        if (name[1] == 'r') {
+            return Tag::Row;
+        }
+    }
+    return classifyByLength(name);
+}
+
 bool isHtmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
@@ -75,7 +88,7 @@ bool isHtmlSpace(char c) {
 
 TableBuilder::TableBuilder(TableRowSink& sink) : sink_(sink) {}
 
-void TableBuilder::startElement(std::string_view name) {
+void TableBuilder::startElement(const char* name) {
     const int depth = ++depth_;
     if (hiddenDepth_ != 0) {
         return;
@@ -117,7 +130,7 @@ void TableBuilder::startElement(std::string_view name) {
     }
 }
 
-void TableBuilder::endElement(std::string_view name) {
+void TableBuilder::endElement(const char* name) {
     const int depth = depth_;
     depth_ = std::max(0, depth_ - 1);
     if (hiddenDepth_ != 0) {
@@ -361,7 +374,9 @@ void TableBuilder::lineBreak() {
 }
 
 void TableBuilder::appendContent(std::string_view content) {
-    emitSeparator();
+    if (pending_ != Separator::None) {
+        emitSeparator();
+    }
     if (text_.size() + content.size() > kMaxRowText) {
         throw HtmlError("ページの表の 1 行の文字が多すぎます。");
     }

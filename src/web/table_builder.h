@@ -32,8 +32,9 @@ class TableBuilder {
 
     explicit TableBuilder(TableRowSink& sink);
 
-    void startElement(std::string_view name);
-    void endElement(std::string_view name);
+    /// `name`: the element's lower-case name, NUL-terminated.
+    void startElement(const char* name);
+    void endElement(const char* name);
     void text(std::string_view utf8);
     /// The document ended: closes every open row and table.
     void finish();

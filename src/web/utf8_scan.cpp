@@ -46,8 +46,10 @@ Sequence sequenceAt(std::string_view bytes, std::size_t pos) {
     return {Shape::Valid, length};
 }
 
-/// Index of the first non-ASCII byte at or after `pos`, or the size.
+}  // namespace
+
 std::size_t skipAscii(std::string_view bytes, std::size_t pos) {
+    // Eight bytes at a time: pages are mostly ASCII markup.
     while (pos + 8 <= bytes.size()) {
         std::uint64_t word;
         std::memcpy(&word, bytes.data() + pos, 8);
@@ -61,8 +63,6 @@ std::size_t skipAscii(std::string_view bytes, std::size_t pos) {
     }
     return pos;
 }
-
-}  // namespace
 
 Utf8Scan scanUtf8(std::string_view bytes) {
     std::size_t pos = 0;

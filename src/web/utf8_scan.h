@@ -16,6 +16,9 @@ struct Utf8Scan {
 
 Utf8Scan scanUtf8(std::string_view bytes);
 
+/// Index of the first byte at or after `pos` that is not ASCII, or the size.
+std::size_t skipAscii(std::string_view bytes, std::size_t pos = 0);
+
 /// Appends `bytes` to `out`, each ill-formed sequence (its maximal subpart) replaced by
 /// U+FFFD. A sequence cut off by the end is left out; returns the bytes consumed.
 std::size_t appendUtf8Replacing(std::string_view bytes, std::string& out);

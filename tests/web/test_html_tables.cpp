@@ -108,6 +108,26 @@ TEST(HtmlTables, TableStartedBetweenRowsFollowsTheOpenTableInsteadOfNesting) {
                 ElementsAre(Rows{{"a"}}, Rows{{"b"}}));
 }
 
+TEST(HtmlTables, LayoutOfTheMarkupDoesNotChangeTheRows) {
+    // The same table written compactly, one cell a line, and with the end tags left out.
+    const Rows expected = {{"a", "b c", "", "d"}, {"e", "f", "g", "h\r\ni"}};
+    EXPECT_THAT(tablesIn("<table><tr><td>a</td><td>b c</td><td></td><th>d</th></tr>"
+                         "<tr><td>e</td><td><b>f</b></td><td><div>g</td><td>h<br>i</td></tr>"
+                         "</table>"),
+                ElementsAre(expected));
+    EXPECT_THAT(tablesIn("<TABLE>\r\n <TR>\r\n  <TD>a</TD>\r\n  <TD>\r\n b\r\n c\r\n </TD>\r\n"
+                         "  <TD> </TD>\r\n  <TH>d</TH>\r\n </TR>\r\n <TR>\r\n  <TD>e</TD>\r\n"
+                         "  <TD><B>f</B></TD>\r\n  <TD><DIV>g</TD>\r\n  <TD>h<BR>i</TD>\r\n"
+                         " </TR >\r\n</TABLE>"),
+                ElementsAre(expected));
+    EXPECT_THAT(tablesIn("<table><tr><td>a<td>b c<td><th>d<tr><td>e<td><b>f</b><td><div>g<td>h<br>i"
+                         "</table>"),
+                ElementsAre(expected));
+    // Text between a cell's end and the next cell belongs to no cell.
+    EXPECT_THAT(tablesIn("<table><tr><td>a</td> stray <td>b</td></tr></table>"),
+                ElementsAre(Rows{{"a", "b"}}));
+}
+
 TEST(HtmlTables, EmptyRowsAndCellsCount) {
     EXPECT_THAT(tablesIn("<table><tr></tr><tr><td></td><td> </td><th>h</th></tr></table>"),
                 ElementsAre(Rows{{}, {"", "", "h"}}));
@@ -137,12 +157,13 @@ TEST(HtmlTables, CellTextIsWhatABrowserShows) {
         "<td>&nbsp;</td>"
         "<td>a&nbsp; &nbsp;b</td>"
         "<td><b>bo</b>ld <i> it </i>!</td>"
+        "<td>a<b>b</b> c</td>"
         "<td><div>one</div> <div>two</div>three</td>"
         "<td>full\u3000width</td>"
         "</tr></table>");
     ASSERT_EQ(tables.size(), 1u);
     EXPECT_THAT(tables[0], ElementsAre(Row{"a b c", "x\r\ny", "x\r\ny\r\n", "&<>\"AB\u00A9",
-                                           "\u00A0", "a\u00A0 \u00A0b", "bold it !",
+                                           "\u00A0", "a\u00A0 \u00A0b", "bold it !", "ab c",
                                            "one\r\ntwo\r\nthree", "full\u3000width"}));
 }
 
@@ -218,7 +239,8 @@ TEST(HtmlTables, TagSoupNeverBreaksTheReader) {
         "<table><tr><td>|<table>|</table>|<tr>|</tr>|<td>|</td>|<th>|<tbody>|</tbody>|<tfoot>|"
         "</tfoot>|<thead>|<b>|</b>|<div>|</div>|<br>|<p>|text| |\t|&amp;|&nbsp;|&#|<|>|</|"
         "<script>|</script>|<!--|-->|\"|<td colspan=\"|\x82\xA0|\xE3\x81\x82|\xFF|"
-        "<meta charset=|<style>|</style>|<caption>|<template>|</template>|<noscript>";
+        "<meta charset=|<style>|</style>|<caption>|<template>|</template>|<noscript>|"
+        "</td> \r\n|</TD>|<TR>|</th>|<td\t|</tr >";
     std::vector<std::string_view> fragments;
     for (const auto fragment : std::views::split(kFragments, '|')) {
         fragments.emplace_back(fragment.begin(), fragment.end());

@@ -1,0 +1,111 @@
+#include "web/row_space_filter.h"
+
+namespace kestrova {
+namespace {
+
+inline bool isHtmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+/// The three bytes after "<" or "</" name td, th or tr.
+inline bool isRowTagName(const char* name) {
+    const char second = static_cast<char>(name[1] | 0x20);
+    const char after = name[2];
+    return (name[0] | 0x20) == 't' && (second == 'd' || second == 'h' || second == 'r') &&
+           (after == '>' || after == '/' || isHtmlSpace(after));
+}
+
+/// `next` (`size` bytes) begins with a tag that ends an open cell by itself: the start of a
+/// cell or row, or the end of the row.
+bool endsOpenCell(const char* next, std::size_t size) {
+    if (size >= 4 && next[0] == '<' && isRowTagName(next + 1)) {
+        return true;
+    }
+    return size >= 5 && next[0] == '<' && next[1] == '/' && (next[2] | 0x20) == 't' &&
+           (next[3] | 0x20) == 'r' && (next[4] == '>' || isHtmlSpace(next[4]));
+}
+
+}  // namespace
+
+void RowSpaceFilter::filter(std::string& text) {
+    if (!held_.empty()) {
+        text.insert(0, held_);
+        held_.clear();
+    }
+    // One pass that copies the kept bytes down over the dropped ones. Plain byte loops: tags
+    // are a few bytes apart, closer than a library call per tag would pay off.
+    char* out = text.data();
+    const char* in = text.data();
+    const char* const end = in + text.size();
+    bool skipping = skipping_;
+    if (skipping) {
+        while (in < end && isHtmlSpace(*in)) {
+            ++in;
+        }
+        skipping = in == end;
+    }
+    while (in < end) {
+        char c = '\0';
+        while (in < end) {
+            c = *in++;
+            *out++ = c;
+            if (c == '<') {
+                break;
+            }
+        }
+        if (c != '<') {
+            break;
+        }
+        const char* const open = in - 1;
+        const char* name = in;
+        if (name < end && *name == '/') {
+            ++name;
+        }
+        if (end - name < 3) {
+            held_.assign(open, end);
+            --out;
+            break;
+        }
+        if (!isRowTagName(name)) {
+            continue;
+        }
+        const char* close = name + 2;
+        while (close < end && *close != '>') {
+            ++close;
+        }
+        if (close == end) {
+            if (static_cast<std::size_t>(end - open) <= kMaxHeld) {
+                held_.assign(open, end);
+                --out;
+                break;
+            }
+            continue;
+        }
+        const char* next = close + 1;
+        while (next < end && isHtmlSpace(*next)) {
+            ++next;
+        }
+        // A cell's end tag right before the next cell or the row's end says nothing the
+        // parser would not imply, and leaving it out spares the parser a third of its tags.
+        const bool cellEnd = name == open + 2 && (name[1] | 0x20) != 'r';
+        if (cellEnd && next < end && *next == '<' &&
+            endsOpenCell(next, static_cast<std::size_t>(end - next))) {
+            --out;
+        } else {
+            while (in <= close) {
+                *out++ = *in++;
+            }
+        }
+        in = next;
+        skipping = in == end;
+    }
+    skipping_ = skipping;
+    text.resize(static_cast<std::size_t>(out - text.data()));
+}
+
+void RowSpaceFilter::finish(std::string& text) {
+    text.append(held_);
+    held_.clear();
+}
+
+}  // namespace kestrova
