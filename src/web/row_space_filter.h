@@ -5,10 +5,13 @@
 
 namespace kestrova {
 
-/// Drops the white space that directly follows a td, th or tr tag, before the HTML parser
-/// sees it. A browser shows none of it: after a start tag it leads a cell, where innerText
-/// drops it, and after an end tag it is row content that no cell holds. Pages written one
-/// cell a line otherwise cost the parser a text event for every cell.
+/// Trims table markup before the HTML parser sees it, without changing what it yields:
+/// - white space right after a td, th or tr tag: after a start tag it leads a cell, where
+///   innerText drops it, and after an end tag it is row content that no cell holds;
+/// - a cell's end tag followed (after such white space) by a td, th or tr start tag or a
+///   </tr>, which end the cell by themselves.
+/// Pages written one cell a line otherwise cost the parser a text event and an end tag for
+/// every cell.
 class RowSpaceFilter {
   public:
     /// Filters the next piece of the page in place. A tag cut off at the end of the piece
