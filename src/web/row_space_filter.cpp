@@ -38,6 +38,7 @@ void RowSpaceFilter::filter(std::string& text) {
     const char* in = text.data();
     const char* const end = in + text.size();
     bool skipping = skipping_;
+    bool inPlainCell = inPlainCell_;
     if (skipping) {
         while (in < end && isHtmlSpace(*in)) {
             ++in;
@@ -67,6 +68,7 @@ void RowSpaceFilter::filter(std::string& text) {
             break;
         }
         if (!isRowTagName(name)) {
+            inPlainCell = false;
             continue;
         }
         const char* close = name + 2;
@@ -85,10 +87,12 @@ void RowSpaceFilter::filter(std::string& text) {
         while (next < end && isHtmlSpace(*next)) {
             ++next;
         }
-        // A cell's end tag right before the next cell or the row's end says nothing the
-        // parser would not imply, and leaving it out spares the parser a third of its tags.
-        const bool cellEnd = name == open + 2 && (name[1] | 0x20) != 'r';
-        if (cellEnd && next < end && *next == '<' &&
+        // The end tag of a plain-text cell right before the next cell or the row's end says
+        // nothing the parser would not imply (the cell is the innermost open element), and
+        // leaving it out spares the parser a third of its tags.
+        const bool closing = name == open + 2;
+        const bool cellTag = (name[1] | 0x20) != 'r';
+        if (closing && cellTag && inPlainCell && next < end && *next == '<' &&
             endsOpenCell(next, static_cast<std::size_t>(end - next))) {
             --out;
         } else {
@@ -96,10 +100,12 @@ void RowSpaceFilter::filter(std::string& text) {
                 *out++ = *in++;
             }
         }
+        inPlainCell = !closing && cellTag;
         in = next;
         skipping = in == end;
     }
     skipping_ = skipping;
+    inPlainCell_ = inPlainCell;
     text.resize(static_cast<std::size_t>(out - text.data()));
 }
 

@@ -8,8 +8,8 @@ namespace kestrova {
 /// Trims table markup before the HTML parser sees it, without changing what it yields:
 /// - white space right after a td, th or tr tag: after a start tag it leads a cell, where
 ///   innerText drops it, and after an end tag it is row content that no cell holds;
-/// - a cell's end tag followed (after such white space) by a td, th or tr start tag or a
-///   </tr>, which end the cell by themselves.
+/// - the end tag of a cell that holds plain text only, when a td, th or tr start tag or a
+///   </tr> follows (after such white space): they end the cell by themselves.
 /// Pages written one cell a line otherwise cost the parser a text event and an end tag for
 /// every cell.
 class RowSpaceFilter {
@@ -25,7 +25,8 @@ class RowSpaceFilter {
     static constexpr std::size_t kMaxHeld = 256;
 
     std::string held_;
-    bool skipping_ = false;  ///< the last piece ended in white space after such a tag
+    bool skipping_ = false;     ///< the last piece ended in white space after such a tag
+    bool inPlainCell_ = false;  ///< no tag since the last td or th start tag
 };
 
 }  // namespace kestrova

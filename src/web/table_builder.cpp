@@ -90,6 +90,9 @@ TableBuilder::TableBuilder(TableRowSink& sink) : sink_(sink) {}
 
 void TableBuilder::startElement(const char* name) {
     const int depth = ++depth_;
+    if (depth > kMaxDepth) {
+        throw HtmlError("ページの要素の入れ子が深すぎます。");
+    }
     if (hiddenDepth_ != 0) {
         return;
     }

@@ -27,6 +27,9 @@ class TableBuilder {
     /// Limits against hostile pages; exceeding one throws HtmlError.
     static constexpr std::size_t kMaxRowText = 32u << 20;
     static constexpr std::size_t kMaxCellsPerRow = 16384;
+    /// Elements nested deeper than this end the reading with HtmlError: the parser's cost per
+    /// end tag grows with the depth, so a hostile page could otherwise keep it busy for hours.
+    static constexpr int kMaxDepth = 512;
     /// Tables nested deeper than this are read as plain text of the enclosing cell.
     static constexpr std::size_t kMaxNesting = 32;
 
