@@ -39,6 +39,7 @@ constexpr std::string_view kKana[] = {
     "ヘ", "ホ", "マ", "ミ", "ム", "メ", "モ", "ヤ", "ユ", "ヨ", "ラ",   "リ",   "ル",   "レ",
     "ロ", "ワ", "ン", "ガ", "ギ", "グ", "ゲ", "ゴ", "ザ", "ジ", "ズ",   "ダ",   "デ",   "ド",
     "バ", "ビ", "ブ", "ベ", "ボ", "パ", "ピ", "プ", "ー", "ヴ", "ティ", "ファ", "シャ", "ジュ"};
+constexpr int kNameStarts = 44;  // kKana up to "ワ"
 constexpr std::string_view kPeople[] = {
     "佐藤", "鈴木", "高橋",   "田中", "伊藤", "渡辺", "山本", "中村", "小林",   "加藤",
     "吉田", "山田", "佐々木", "山口", "松本", "井上", "木村", "林",   "斎藤",   "清水",
@@ -275,7 +276,9 @@ void fillHorse(Row& row, SplitMix64& rng, const RaceSetup& race, int horse, int 
 
     std::string& name = row[5];
     name.clear();
-    const int syllables = rng.between(3, 8);
+    // No name starts with a long-vowel mark or "ン".
+    name.assign(kKana[static_cast<std::size_t>(rng.below(kNameStarts))]);
+    const int syllables = rng.between(2, 7);
     for (int i = 0; i < syllables; ++i) {
         name.append(rng.pick(kKana));
     }

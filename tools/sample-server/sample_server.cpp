@@ -252,13 +252,13 @@ SampleServer::~SampleServer() {
 void SampleServer::start() {
     Impl& d = *impl_;
     if (d.server) {
-        throw std::logic_error("SampleServer already started");
+        throw ServerError("SampleServer already started");
     }
     if (!d.options.certFile.empty()) {
         auto tls = std::make_unique<httplib::SSLServer>(d.options.certFile.c_str(),
                                                         d.options.keyFile.c_str());
         if (!tls->is_valid()) {
-            throw std::runtime_error("cannot load certificate " + d.options.certFile.string());
+            throw ServerError("cannot load certificate " + d.options.certFile.string());
         }
         d.server = std::move(tls);
     } else {
@@ -294,8 +294,8 @@ void SampleServer::start() {
     }
     if (d.port <= 0) {
         d.server.reset();
-        throw std::runtime_error("cannot listen on " + d.options.bindAddress + ":" +
-                                 std::to_string(d.options.port));
+        throw ServerError("cannot listen on " + d.options.bindAddress + ":" +
+                          std::to_string(d.options.port));
     }
     d.stopping = false;
     d.thread = std::thread([&s] { s.listen_after_bind(); });

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,12 @@ struct Fault {
     std::size_t rows = 10001;
 };
 
+/// The server cannot start: the address is taken or the certificate cannot be loaded.
+class ServerError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 /// The vendor's member data server on loopback: version page, MAST.html, month and day
 /// files, prepared files under /kestrova/data3/. Runs on its own thread.
 class SampleServer {
@@ -53,7 +60,7 @@ class SampleServer {
     SampleServer(const SampleServer&) = delete;
     SampleServer& operator=(const SampleServer&) = delete;
 
-    /// Starts listening; returns when the server accepts connections.
+    /// Starts listening; returns when the server accepts connections. Throws ServerError.
     void start();
     void stop();
 
