@@ -91,7 +91,7 @@ constexpr SlotEntry kWest[] = {{0, Kyoto},    {4, Kyoto},    {8, Hanshin}, {12, 
 constexpr SlotEntry kLocal[] = {{0, Chukyo},     {4, Kokura},   {8, Chukyo},    {12, Fukushima},
                                 {16, Niigata},   {20, 0},       {23, Hakodate}, {26, Hakodate},
                                 {29, Sapporo},   {32, Sapporo}, {35, 0},        {39, Niigata},
-                                {42, Fukushima}, {46, Chukyo}};
+                                {42, Fukushima}, {46, 0},       {48, Chukyo}};
 
 struct Meeting {
     int firstWeekend;
