@@ -222,6 +222,11 @@ TEST_F(SampleServerTest, CutBodyEndsTheConnectionEarly) {
     EXPECT_FALSE(res);
     EXPECT_EQ(res.error(), httplib::Error::Read);
     EXPECT_EQ(received, 5000u);
+
+    // Even an empty answer is announced longer than it is.
+    server.setPage("/kestrova/data3/empty.txt", "", "text/plain");
+    server.addFault({.path = "/kestrova/data3/empty.txt", .kind = FaultKind::CutBody});
+    EXPECT_FALSE(client().Post("/kestrova/data3/empty.txt"));
 }
 
 TEST_F(SampleServerTest, StalledBodyTripsAClientTimeout) {

@@ -200,7 +200,8 @@ struct SampleServer::Impl {
     void send(httplib::Response& res, const Answer& answer, const std::optional<Fault>& fault) {
         res.status = answer.status;
         const Body body = answer.body;
-        if (body->empty()) {
+        const bool cut = fault && fault->kind == FaultKind::CutBody;
+        if (body->empty() && !cut) {
             if (!answer.contentType.empty()) {
                 res.set_header("Content-Type", answer.contentType);
             }
@@ -209,7 +210,7 @@ struct SampleServer::Impl {
         std::size_t announced = body->size();
         std::size_t cutAt = body->size();
         std::optional<std::pair<std::size_t, std::chrono::milliseconds>> stall;
-        if (fault && fault->kind == FaultKind::CutBody) {
+        if (cut) {
             cutAt = std::min(fault->afterBytes, body->size());
             announced = std::max(body->size(), fault->afterBytes + 1);
         } else if (fault && fault->kind == FaultKind::StallBody) {
