@@ -383,6 +383,9 @@ int run(const Options& options) {
                 phases.fetching.cpu);
     std::printf("  writing the day files:         %.2f s wall, %.2f s CPU\n", phases.writing.wall,
                 phases.writing.cpu);
+    const double exportCpu = phases.fetching.cpu + phases.writing.cpu + phases.other.cpu;
+    std::printf("  CPU of the export: %.2f s, %.1f MB per CPU second\n", exportCpu,
+                static_cast<double>(warmUp.bodyBytes) / kMiB / exportCpu);
     std::printf("targets: >= 40 MB/s, < 96 MB peak (MB = 1024 * 1024 bytes)\n");
     std::printf("export: %.1f MB/s, %.1f MB peak, curl ratio %.2f\n", throughput, peak,
                 exportSeconds / curl.seconds);
