@@ -8,6 +8,7 @@
 #include "export/export_run.h"
 #include "export/export_state.h"
 #include "services/app_settings.h"
+#include "services/atomic_file.h"
 #include "services/core_context.h"
 #include "services/ini_file.h"
 #include "services/ss_logging.h"
@@ -66,7 +67,7 @@ std::optional<std::string> hostFolderProblem(const std::filesystem::path& hostFo
     if (!std::filesystem::is_regular_file(hostFolder / "TFJV.EXE", error)) {
         return "[TARGET frontier JV] がインストールされてないフォルダです。\r\n確認して下さい。"
                "\r\n" +
-               hostFolder.string();
+               pathText(hostFolder);
     }
     return std::nullopt;
 }
@@ -104,7 +105,7 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
     if (const auto& folder = parsed.request.appFolder;
         folder && !std::filesystem::is_directory(*folder)) {
         // Neither the settings nor the log can be reached; say so instead of writing nowhere.
-        env.err << "アプリケーションフォルダがありません: " << folder->string() << '\n'
+        env.err << "アプリケーションフォルダがありません: " << pathText(*folder) << '\n'
                 << std::flush;
         return kExitUsage;
     }
