@@ -340,8 +340,11 @@ int run(const Options& options) {
     const CurlPass warmUp = fetchWithCurl(urls, host.path());
     std::cout << "warm-up: " << warmUp.bodyBytes << " bytes of HTML" << std::endl;
 
+    // The log as the programs configure it: every activity line is copied there.
     kestrova::SsLogging log;
-    log.Enabled = false;
+    log.FileName = "Kestrova.log";
+    log.LogFilePath = host.path() / "logs";
+    log.LogFileHistorys = 5;
     QuietUi ui;
     kestrova::CoreContext ctx(log, ui, memberServer);
     kestrova::ExportState state;
