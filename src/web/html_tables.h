@@ -14,7 +14,8 @@ namespace kestrova {
 
 /// A page that cannot be read as tables: an encoding the system cannot convert, or a page
 /// beyond the reader's limits (a row of more than 32 MB of text, more than 16384 cells in a
-/// row, elements nested more than 512 deep, markup that never closes for 32 MB).
+/// row, footer rows held for the table's end beyond 32 MB or a million cells and rows,
+/// elements nested more than 512 deep, markup that never closes for 32 MB).
 class HtmlError : public Error {
   public:
     using Error::Error;

@@ -301,6 +301,10 @@ void TableBuilder::keepFooterRow(OpenTable& table) {
         table.footText.append(text_, cell.begin, cell.end - cell.begin);
         table.footCells.push_back({begin, table.footText.size()});
     }
+    // Empty cells and rows cost no text, so they are counted too.
+    if (table.footCells.size() + table.footRowEnds.size() >= kMaxFooterEntries) {
+        throw HtmlError("ページの表のフッター行が多すぎます。");
+    }
     table.footRowEnds.push_back(table.footCells.size());
     table.cells.clear();
 }

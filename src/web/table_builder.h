@@ -27,6 +27,7 @@ class TableBuilder {
     /// Limits against hostile pages; exceeding one throws HtmlError.
     static constexpr std::size_t kMaxRowText = 32u << 20;
     static constexpr std::size_t kMaxCellsPerRow = 16384;
+    static constexpr std::size_t kMaxFooterEntries = 1u << 20;  ///< footer cells and rows
     /// Elements nested deeper than this end the reading with HtmlError: the parser's cost per
     /// end tag grows with the depth, so a hostile page could otherwise keep it busy for hours.
     static constexpr int kMaxDepth = 512;

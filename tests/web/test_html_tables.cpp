@@ -329,6 +329,12 @@ TEST(HtmlTables, HostilePagesEndInAnErrorNotACrash) {
         manyCells += "<td>";
     }
     EXPECT_THROW(readTables(manyCells), HtmlError);
+    // Footer rows wait for the table's end, so their number is limited as well.
+    std::string longFooter = "<table><tfoot>";
+    for (int i = 0; i < 1100000; ++i) {
+        longFooter += "<tr>";
+    }
+    EXPECT_THROW(readTables(longFooter), HtmlError);
 }
 
 TEST(HtmlTables, DeepNestingIsReadWithoutCrashingOrStalling) {
