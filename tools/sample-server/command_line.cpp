@@ -46,18 +46,18 @@ const char* const kUsage =
     "  --print-ini            print a Kestrova.Ini for this server\n"
     "  --help                 this text\n";
 
-Fault parseFault(std::string_view spec) {
-    const std::size_t eq = spec.rfind('=');
-    if (eq == std::string_view::npos || eq == 0 || spec[0] != '/') {
-        throw std::invalid_argument("bad fault (PATH=KIND expected): " + std::string(spec));
+Fault parseFault(std::string_view option) {
+    const std::size_t eq = option.rfind('=');
+    if (eq == std::string_view::npos || eq == 0 || option[0] != '/') {
+        throw std::invalid_argument("bad fault (PATH=KIND expected): " + std::string(option));
     }
     Fault fault;
-    fault.path = std::string(spec.substr(0, eq));
-    const std::vector<std::string_view> parts = split(spec.substr(eq + 1), ':');
+    fault.path = std::string(option.substr(0, eq));
+    const std::vector<std::string_view> parts = split(option.substr(eq + 1), ':');
     const std::string_view kind = parts[0];
     const auto want = [&](std::size_t n) {
         if (parts.size() != n + 1) {
-            throw std::invalid_argument("bad fault arguments: " + std::string(spec));
+            throw std::invalid_argument("bad fault arguments: " + std::string(option));
         }
     };
     if (kind == "status") {

@@ -22,7 +22,7 @@ struct CommandLine {
 CommandLine parseCommandLine(const std::vector<std::string_view>& args);
 
 /// "PATH=KIND[:ARGS]": status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS, notables.
-Fault parseFault(std::string_view spec);
+Fault parseFault(std::string_view option);
 
 /// A Kestrova.Ini that points the program at a server on `hostPort`.
 std::string sampleIni(const std::string& hostPort, bool https);
