@@ -1,11 +1,11 @@
 // Reading a month data page through HtmlTableReader: the sample server's month page (CP932
 // with a Shift_JIS meta tag, about 4000 records of 120 columns), fed in 64 KB pieces as the
 // network delivers it, every row copied into a compact store the way the download keeps its
-// records table (grown by the first run, reused by the others). Reports the best of several runs
-// and the memory the reading needed beyond what the process held before (page included there).
-// Speed is page bytes over the reading thread's CPU time, which on an idle machine is the wall time
-// and on a shared build machine leaves out the time other processes held the cores. 1 MB =
-// 1,048,576 bytes.
+// records table (grown by the first run, reused by the others). Reports the best of several
+// runs and the memory the reading needed beyond what the process held before (the page is
+// held before). Speed is page bytes over the reading thread's CPU time: on an idle machine
+// that is the wall time, on a shared build machine it leaves out the time other processes
+// held the cores. 1 MB = 1,048,576 bytes.
 //
 //   bench_html_tables [--runs N]
 //
