@@ -1,5 +1,7 @@
 #include "web/row_space_filter.h"
 
+#include <cstring>
+
 namespace kestrova {
 namespace {
 
@@ -25,6 +27,24 @@ bool endsOpenCell(const char* next, std::size_t size) {
            (next[3] | 0x20) == 'r' && (next[4] == '>' || isHtmlSpace(next[4]));
 }
 
+/// `tag` (`size` bytes) begins with a td or th start tag; its end, or nullptr.
+const char* cellStartTagEnd(const char* tag, std::size_t size) {
+    if (size < 4 || tag[0] != '<' || !isRowTagName(tag + 1) || (tag[2] | 0x20) == 'r') {
+        return nullptr;
+    }
+    const void* close = std::memchr(tag + 3, '>', size - 3);
+    return static_cast<const char*>(close);
+}
+
+/// A page's own U+FDD0 must not read as a cell break.
+void replaceCellBreaks(std::string& text) {
+    constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD, same length
+    for (std::size_t pos = text.find(kCellBreak); pos != std::string::npos;
+         pos = text.find(kCellBreak, pos + kCellBreak.size())) {
+        text.replace(pos, kCellBreak.size(), kReplacement);
+    }
+}
+
 }  // namespace
 
 void RowSpaceFilter::filter(std::string& text) {
@@ -32,6 +52,7 @@ void RowSpaceFilter::filter(std::string& text) {
         text.insert(0, held_);
         held_.clear();
     }
+    replaceCellBreaks(text);
     // One pass that copies the kept bytes down over the dropped ones. Plain byte loops: tags
     // are a few bytes apart, closer than a library call per tag would pay off.
     char* out = text.data();
@@ -92,9 +113,23 @@ void RowSpaceFilter::filter(std::string& text) {
         // leaving it out spares the parser a third of its tags.
         const bool closing = name == open + 2;
         const bool cellTag = (name[1] | 0x20) != 'r';
+        const std::size_t rest = static_cast<std::size_t>(end - next);
         if (closing && cellTag && inPlainCell && next < end && *next == '<' &&
-            endsOpenCell(next, static_cast<std::size_t>(end - next))) {
+            endsOpenCell(next, rest)) {
             --out;
+            if (const char* nextEnd = cellStartTagEnd(next, rest)) {
+                // Plain cell follows plain cell: one break instead of two tags.
+                for (const char c : kCellBreak) {
+                    *out++ = c;
+                }
+                in = nextEnd + 1;
+                while (in < end && isHtmlSpace(*in)) {
+                    ++in;
+                }
+                skipping = in == end;
+                inPlainCell = true;
+                continue;
+            }
         } else {
             while (in <= close) {
                 *out++ = *in++;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "web/row_space_filter.h"
+
 namespace kestrova {
 namespace {
 
@@ -185,6 +187,19 @@ void TableBuilder::text(std::string_view utf8) {
     if (hiddenDepth_ != 0 || !inCell()) {
         return;
     }
+    // Cells the markup filter joined into one text come apart here.
+    for (std::size_t cellBreak = utf8.find(kCellBreak); cellBreak != std::string_view::npos;
+         cellBreak = utf8.find(kCellBreak)) {
+        cellText(utf8.substr(0, cellBreak));
+        const int depth = tables_.back().cellDepth;
+        closeCell();
+        openCell(depth);
+        utf8.remove_prefix(cellBreak + kCellBreak.size());
+    }
+    cellText(utf8);
+}
+
+void TableBuilder::cellText(std::string_view utf8) {
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         if (isHtmlSpace(utf8[pos])) {

@@ -84,6 +84,7 @@ class TableBuilder {
     void requestSeparator(Separator separator, std::size_t level);
     void requestInnermost(Separator separator);
     void lineBreak();
+    void cellText(std::string_view utf8);
     void appendContent(std::string_view content);
     void emitSeparator();
 
