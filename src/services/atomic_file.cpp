@@ -1,8 +1,6 @@
 #include "services/atomic_file.h"
 
-#include <random>
-
-#include "services/durable_file.h"
+#include "services/new_file.h"
 
 namespace kestrova {
 namespace {
@@ -14,35 +12,34 @@ namespace fs = std::filesystem;
                     fileErrorReason(error) + ")");
 }
 
-/// Creates a fresh temporary file beside `target` holding `bytes`; returns its path.
-fs::path writeTemporary(const fs::path& target, std::string_view bytes) {
-    std::random_device random;
-    std::error_code error;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        fs::path temporary = target;
-        temporary += ".tmp" + std::to_string(random() % 1000000);
-        error = writeNewFileDurably(temporary, bytes);
-        if (!error) {
-            return temporary;
-        }
+/// Creates the temporary file beside `target` holding `bytes`; returns its path. The name is
+/// fixed, so a file left behind by a killed run is found and replaced, not piled up.
+fs::path writeTemporary(const fs::path& target, std::string_view bytes, FlushToDisk flush) {
+    fs::path temporary = target;
+    temporary += ".kestrova-tmp";
+    std::error_code error = writeNewFile(temporary, bytes, flush);
+    if (error == std::errc::file_exists) {
         std::error_code ignored;
-        if (error != std::errc::file_exists) {
-            fs::remove(temporary, ignored);
-            break;
-        }
+        fs::remove(temporary, ignored);
+        error = writeNewFile(temporary, bytes, flush);
     }
-    fail(target, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        fail(target, error);
+    }
+    return temporary;
 }
 
 }  // namespace
 
-void writeFileAtomically(const fs::path& file, std::string_view bytes) {
+void writeFileAtomically(const fs::path& file, std::string_view bytes, FlushToDisk flush) {
     std::error_code error;
     std::error_code ignored;
     // Renaming over a symbolic link would replace the link, not the file the user keeps.
     const fs::path resolved = fs::is_symlink(file, ignored) ? fs::canonical(file, ignored) : file;
     const fs::path& target = resolved.empty() ? file : resolved;
-    const fs::path temporary = writeTemporary(target, bytes);
+    const fs::path temporary = writeTemporary(target, bytes, flush);
     const auto existing = fs::status(target, ignored);
     if (fs::exists(existing)) {
         fs::permissions(temporary, existing.permissions(), ignored);

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "services/errors.h"
+#include "services/new_file.h"
 
 namespace kestrova {
 
@@ -15,12 +16,14 @@ class FileError : public Error {
     using Error::Error;
 };
 
-/// Writes `bytes` to a temporary file beside `target`, flushes it to disk and renames it over
-/// `target`, so that `target` is either the old complete file or the new complete file. An
+/// Writes `bytes` to a temporary file beside `target`, flushes it to disk (unless the caller
+/// flushes later) and renames it over `target`, so that `target` is either the old complete
+/// file or the new complete file. An
 /// existing target's permissions carry over. The folder of `target` must exist. Throws
 /// FileError ("ファイルの書き込みに失敗しました。(<path>: <reason>)"); the temporary file is
 /// removed then.
-void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                         FlushToDisk flush = FlushToDisk::Now);
 
 /// Japanese wording of a file system error, for messages shown to the user.
 std::string fileErrorReason(const std::error_code& error);

@@ -2,7 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "services/durable_file.h"
+#include "services/new_file.h"
 
 namespace kestrova {
 namespace {
@@ -13,7 +13,8 @@ std::error_code lastError() {
 
 }  // namespace
 
-std::error_code writeNewFileDurably(const std::filesystem::path& file, std::string_view bytes) {
+std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             FlushToDisk flush) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         return lastError();
@@ -32,13 +33,26 @@ std::error_code writeNewFileDurably(const std::filesystem::path& file, std::stri
         data += written;
         left -= static_cast<std::size_t>(written);
     }
-    if (!error && ::fsync(fd) != 0) {
+    if (!error && flush == FlushToDisk::Now && ::fsync(fd) != 0) {
         error = lastError();
     }
     // A failed close can be the first report of a failed write on network file systems.
     if (::close(fd) != 0 && !error) {
         error = lastError();
     }
+    return error;
+}
+
+std::error_code flushFileSystem(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return lastError();
+    }
+    std::error_code error;
+    if (::syncfs(fd) != 0) {
+        error = lastError();
+    }
+    ::close(fd);
     return error;
 }
 
