@@ -87,7 +87,7 @@ done
 
 show_example() {
   local file
-  file="$(find "$host/$1" -type f -name "$2" 2>/dev/null | sort | head -n 1)"
+  file="$(find "$host/$1" -type f -name "$2" 2>/dev/null | sort | sed -n 1p)"
   [ -n "$file" ] || return 0
   echo "  ${file#"$host"/} (CP932, shown as UTF-8):"
   head -n 3 "$file" | iconv -f CP932 -t UTF-8 | tr -d '\r' | sed 's/^/    /'
