@@ -8,7 +8,7 @@
 
 #include <libxml/encoding.h>
 
-#include "web/utf8_scan.h"
+#include "services/utf8_text.h"
 
 namespace kestrova {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "services/errors.h"
 #include "web/charset.h"
-#include "web/utf8_scan.h"
+#include "services/utf8_text.h"
 
 namespace kestrova {
 namespace {

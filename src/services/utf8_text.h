@@ -16,6 +16,9 @@ struct Utf8Scan {
 
 Utf8Scan scanUtf8(std::string_view bytes);
 
+/// Length of the well-formed sequence at the start of `text`, 0 when there is none.
+std::size_t utf8SequenceLength(std::string_view text);
+
 /// Index of the first byte at or after `pos` that is not ASCII, or the size.
 std::size_t skipAscii(std::string_view bytes, std::size_t pos = 0);
 

@@ -1,4 +1,4 @@
-#include "web/utf8_scan.h"
+#include "services/utf8_text.h"
 
 #include <cstdint>
 #include <cstring>
@@ -62,6 +62,17 @@ std::size_t skipAscii(std::string_view bytes, std::size_t pos) {
         ++pos;
     }
     return pos;
+}
+
+std::size_t utf8SequenceLength(std::string_view text) {
+    if (text.empty()) {
+        return 0;
+    }
+    if (static_cast<unsigned char>(text[0]) < 0x80) {
+        return 1;
+    }
+    const Sequence sequence = sequenceAt(text, 0);
+    return sequence.shape == Shape::Valid ? sequence.length : 0;
 }
 
 Utf8Scan scanUtf8(std::string_view bytes) {
