@@ -10,6 +10,7 @@
 #include "services/app_settings.h"
 #include "services/atomic_file.h"
 #include "services/core_context.h"
+#include "services/errors.h"
 #include "services/ini_file.h"
 #include "services/ss_logging.h"
 #include "services/text.h"
@@ -151,7 +152,7 @@ int runExport(const ExportRequest& request, const CliEnvironment& env) {
     } catch (const std::exception& error) {
         // The run handles its own failures; anything that still escapes must not look like
         // success to a scheduler.
-        log.ErrorLog(std::string(kTag) + "<<" + error.what() + ">>");
+        log.ErrorLog(errorText(kTag, error.what()));
         ui.info("予期しないエラーが発生しました。<<" + std::string(error.what()) + ">>");
         return kExitFailure;
     }

@@ -12,6 +12,7 @@
 #include "export/host_file.h"
 #include "export/race_keys.h"
 #include "services/core_context.h"
+#include "services/errors.h"
 #include "services/text.h"
 
 namespace kestrova {
@@ -177,7 +178,7 @@ bool CmtOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& f
         }
         return true;
     } catch (const std::exception& e) {
-        ctx.log.ErrorLog(std::string(kTag) + "<<" + e.what() + ">>");
+        ctx.log.ErrorLog(errorText(kTag, e.what()));
         return false;
     }
 }

@@ -173,9 +173,7 @@ bool Get_TFData(CoreContext& ctx, ExportState& state, std::string& request, std:
         ctx.log.TraceLog(std::string(kTag) + "3");
         return true;
     } catch (const std::exception& e) {
-        const std::string text = std::string(kTag) + "<<" + e.what() + ">>";
-        ctx.log.ErrorLog(text);
-        ctx.ui.warning(text);
+        reportFailure(ctx, kTag, e.what());
         return false;
     }
 }

@@ -10,6 +10,7 @@
 #include "export/race_keys.h"
 #include "services/activity.h"
 #include "services/core_context.h"
+#include "services/errors.h"
 #include "services/text.h"
 
 namespace kestrova {
@@ -113,8 +114,8 @@ class ExportRun {
         }
         if (status != kStatusOk) {
             // Nothing was read: going on would write the previous file's rows again.
-            ctx_.log.ErrorLog(std::string(kRunTag) + "<<" + fileName + " の取得でサーバーが状態 " +
-                              std::to_string(status) + " を返しました。>>");
+            ctx_.log.ErrorLog(errorText(kRunTag, fileName + " の取得でサーバーが状態 " +
+                                                     std::to_string(status) + " を返しました。"));
             result.failed = true;
             return result;
         }
@@ -216,7 +217,7 @@ ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSele
             run.reportAbort();
         }
     } catch (const std::exception& e) {
-        ctx.log.ErrorLog(std::string(kRunTag) + "<<" + e.what() + ">>");
+        ctx.log.ErrorLog(errorText(kRunTag, e.what()));
         LogOut(ctx.ui, ctx.log, kAbortedLine);
         outcome = ExportOutcome::Aborted;
     }
@@ -265,7 +266,7 @@ ExportOutcome confirmAndExport(CoreContext& ctx, ExportState& state,
         }
         return outcome;
     } catch (const std::exception& e) {
-        ctx.log.ErrorLog(std::string(kButtonTag) + "<<" + e.what() + ">>");
+        ctx.log.ErrorLog(errorText(kButtonTag, e.what()));
         return ExportOutcome::Aborted;
     }
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "services/errors.h"
 #include "services/local_time.h"
 #include "services/ss_logging.h"
 #include "services/user_interface.h"
@@ -33,7 +34,7 @@ void LogOut(UserInterface& ui, const SsLogging& log, std::string_view message) {
         }
         ui.breathe();
     } catch (const std::exception& error) {
-        log.ErrorLog(std::string("frmTFLink:LogOut<<") + error.what() + ">>");
+        log.ErrorLog(errorText("frmTFLink:LogOut", error.what()));
     }
 }
 

@@ -1,6 +1,9 @@
 #include "services/core_context.h"
 
+#include <string>
 #include <utility>
+
+#include "services/errors.h"
 
 namespace kestrova {
 
@@ -10,6 +13,12 @@ CoreContext::CoreContext(const SsLogging& log, UserInterface& ui, MemberServer s
     if (!http.breathe) {
         http.breathe = [&ui] { ui.breathe(); };
     }
+}
+
+void reportFailure(const CoreContext& ctx, std::string_view owner, std::string_view description) {
+    const std::string text = errorText(owner, description);
+    ctx.log.ErrorLog(text);
+    ctx.ui.warning(text);
 }
 
 }  // namespace kestrova

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "services/ss_logging.h"
 #include "services/user_interface.h"
 #include "web/http_request.h"
@@ -18,5 +20,9 @@ struct CoreContext {
     CoreContext(const SsLogging& log, UserInterface& ui, MemberServer server,
                 HttpOptions options = {});
 };
+
+/// A failed step of an operation that reports its own failures: the error line goes to the
+/// log and, in the same words, into a warning box.
+void reportFailure(const CoreContext& ctx, std::string_view owner, std::string_view description);
 
 }  // namespace kestrova

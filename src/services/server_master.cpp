@@ -55,9 +55,7 @@ std::string GetMast(CoreContext& ctx, std::string_view key) {
         lookUp(tables, key, value);
         ctx.log.TraceLog("GetMast3");
     } catch (const std::exception& e) {
-        const std::string message = std::string("GetMast<<") + e.what() + ">>";
-        ctx.log.ErrorLog(message);
-        ctx.ui.warning(message);
+        reportFailure(ctx, "GetMast", e.what());
     }
     return value;
 }

@@ -54,9 +54,7 @@ bool VerChk(CoreContext& ctx, UpdateCheck& result) {
         return true;
     } catch (const std::exception& e) {
         result.UpdateAvailable = false;
-        const std::string message = std::string("VerChk<<") + e.what() + ">>";
-        ctx.log.ErrorLog(message);
-        ctx.ui.warning(message);
+        reportFailure(ctx, "VerChk", e.what());
         return false;
     }
 }
