@@ -7,6 +7,7 @@
 #include "cli/terminal_ui.h"
 #include "export/export_run.h"
 #include "export/export_state.h"
+#include "export/selection_check.h"
 #include "services/app_settings.h"
 #include "services/atomic_file.h"
 #include "services/core_context.h"
@@ -62,13 +63,10 @@ std::string joinArguments(std::span<const std::string_view> args) {
 /// The host folder must be the host program's: everything the run writes goes below it.
 std::optional<std::string> hostFolderProblem(const std::filesystem::path& hostFolder) {
     if (hostFolder.empty()) {
-        return "[TARGET frontier JV] のインストールフォルダが未設定です。";
+        return std::string(kHostFolderNotSet);
     }
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(hostFolder / "TFJV.EXE", error)) {
-        return "[TARGET frontier JV] がインストールされてないフォルダです。\r\n確認して下さい。"
-               "\r\n" +
-               pathText(hostFolder);
+    if (!isHostFolder(hostFolder)) {
+        return std::string(kNotAHostFolder) + "\r\n" + pathText(hostFolder);
     }
     return std::nullopt;
 }

@@ -8,6 +8,7 @@
 #include "export/host_file.h"
 #include "export/index_csv.h"
 #include "export/race_keys.h"
+#include "export/selection_check.h"
 #include "services/activity.h"
 #include "services/core_context.h"
 #include "services/errors.h"
@@ -240,7 +241,7 @@ ExportOutcome confirmAndExport(CoreContext& ctx, ExportState& state,
                                const ExportSelection& selection, ExportProgress* progress) {
     try {
         if (selection.hostFolder.empty()) {
-            ctx.ui.info("[TARGET frontier JV] のインストールフォルダが未設定です。");
+            ctx.ui.info(kHostFolderNotSet);
             return ExportOutcome::NotStarted;
         }
         if (selection.ThisWeekMode != 0) {

@@ -93,4 +93,9 @@ std::string dayPageName(int year, unsigned month, unsigned day) {
     return name;
 }
 
+bool isHostFolder(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(folder / "TFJV.EXE", ignored);
+}
+
 }  // namespace kestrova

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,16 @@ struct SelectionCheckResult {
 /// caller logs the entry, shows `message` in an information box and moves the focus.
 /// ThisWeekMode and StartYear are set as the window fields would be, also when refused.
 SelectionCheckResult lst_ThisW_Chk(const SelectionCheckInput& input);
+
+/// The notice when the host folder box is empty (export button, command line).
+inline constexpr std::string_view kHostFolderNotSet =
+    "[TARGET frontier JV] のインストールフォルダが未設定です。";
+/// The notice when a chosen folder does not hold the host program.
+inline constexpr std::string_view kNotAHostFolder =
+    "[TARGET frontier JV] がインストールされてないフォルダです。\r\n確認して下さい。";
+
+/// True when `folder` holds the host program: its TFJV.EXE as an ordinary file.
+bool isHostFolder(const std::filesystem::path& folder);
 
 /// Entries carry their code after this many spaces, out of the visible width.
 inline constexpr std::size_t kHiddenCodeGap = 50;
