@@ -21,7 +21,11 @@ bool isValidDayKey(std::string_view key);      ///< 8 ASCII digits forming a rea
 bool isValidMeetingKey(std::string_view key);  ///< 14 ASCII digits, a valid day key first
 bool isValidRaceKey(std::string_view key);     ///< 16 ASCII digits, a valid day key first
 
-inline std::string_view dayKeyOf(std::string_view raceKey) { return raceKey.substr(0, 8); }
-inline std::string_view meetingKeyOf(std::string_view raceKey) { return raceKey.substr(0, 14); }
+inline std::string_view dayKeyOf(std::string_view raceKey) {
+    return raceKey.substr(0, 8);
+}
+inline std::string_view meetingKeyOf(std::string_view raceKey) {
+    return raceKey.substr(0, 14);
+}
 
 }  // namespace kestrova

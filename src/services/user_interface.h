@@ -10,7 +10,7 @@ enum class Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 /// How the core reaches the user. The window, the command line and the tests each implement
 /// it their own way; the core never shows anything itself.
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
 
     /// Empties the activity list.

@@ -22,12 +22,12 @@ enum class HttpErrorKind {
 
 /// A request that did not get a complete answer. HTTP statuses are not errors.
 class HttpError : public Error {
-public:
+  public:
     HttpError(HttpErrorKind kind, const std::string& description)
         : Error(description), kind_(kind) {}
     HttpErrorKind kind() const { return kind_; }
 
-private:
+  private:
     HttpErrorKind kind_;
 };
 
@@ -46,7 +46,7 @@ struct HttpOptions {
 
 /// Receives an answer while it arrives, instead of buffering it.
 class BodySink {
-public:
+  public:
     virtual ~BodySink() = default;
     /// Called once, when the status line and headers are in, before any body bytes.
     virtual void onResponseStart(int status, std::string_view contentType) = 0;
@@ -57,7 +57,7 @@ public:
 /// The request object: Open once, then send (repeatably) and read Status and the body.
 /// Synchronous: send returns when the answer is complete or throws HttpError.
 class HttpRequest {
-public:
+  public:
     explicit HttpRequest(HttpOptions options);
     HttpRequest(HttpRequest&&) noexcept;
     HttpRequest& operator=(HttpRequest&&) noexcept;
@@ -78,7 +78,7 @@ public:
     /// Content-Type header of the last answer ("" when none).
     const std::string& contentType() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -4,8 +4,8 @@
 #include <cerrno>
 
 #include "services/errors.h"
-#include "web/charset.h"
 #include "services/utf8_text.h"
+#include "web/charset.h"
 
 namespace kestrova {
 namespace {

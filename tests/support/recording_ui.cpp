@@ -7,7 +7,9 @@ void RecordingUi::clearActivity() {
     ++clears;
 }
 
-void RecordingUi::addActivity(std::string_view line) { activity.emplace_back(line); }
+void RecordingUi::addActivity(std::string_view line) {
+    activity.emplace_back(line);
+}
 
 Answer RecordingUi::question(std::string_view prompt) {
     questions.emplace_back(prompt);
@@ -19,9 +21,13 @@ Answer RecordingUi::question(std::string_view prompt) {
     return answer;
 }
 
-void RecordingUi::info(std::string_view prompt) { infos.emplace_back(prompt); }
+void RecordingUi::info(std::string_view prompt) {
+    infos.emplace_back(prompt);
+}
 
-void RecordingUi::warning(std::string_view text) { warnings.emplace_back(text); }
+void RecordingUi::warning(std::string_view text) {
+    warnings.emplace_back(text);
+}
 
 std::vector<std::string> RecordingUi::activityMessages() const {
     constexpr std::size_t kStampLength = 10;  // "HH:MM:SS  "

@@ -12,7 +12,7 @@ namespace kestrova::test {
 /// A UserInterface that records everything shown and answers questions from a queue
 /// (Yes when the queue is empty), so that no test ever waits for a person.
 class RecordingUi : public UserInterface {
-public:
+  public:
     void clearActivity() override;
     void addActivity(std::string_view line) override;
     Answer question(std::string_view prompt) override;
