@@ -1,22 +1,15 @@
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "sample_server.h"
 #include "services/core_context.h"
 #include "services/server_master.h"
-#include "support/recording_ui.h"
-#include "support/temp_dir.h"
+#include "support/member_server_fixture.h"
 
 namespace kestrova {
 namespace {
-
-struct RunningServer : sample::SampleServer {
-    RunningServer() { start(); }
-};
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -36,35 +29,12 @@ std::string page(const std::string& body) {
     return "<html><head><meta charset=\"utf-8\"></head><body>" + body + "</body></html>";
 }
 
-class GetMastTest : public ::testing::Test {
+class GetMastTest : public test::MemberServerFixture {
   protected:
-    GetMastTest() {
-        log.LogFilePath = logDir.path();
-        log.LoggingLevel = kTrace;
-    }
-
     std::string lookUp(const std::string& body, std::string_view key = "2") {
         server.setPage(kMasterPage, page(body), "text/html");
         return GetMast(ctx, key);
     }
-    std::string logText() const { return test::readFile(logDir / log.FileName); }
-    /// The trace lines' messages, in order.
-    std::vector<std::string> traced() const {
-        std::vector<std::string> messages;
-        std::istringstream lines(logText());
-        for (std::string line; std::getline(lines, line);) {
-            if (const auto at = line.find("[TRACE] "); at != std::string::npos) {
-                messages.push_back(line.substr(at + 8, line.find_last_not_of('\r') - at - 7));
-            }
-        }
-        return messages;
-    }
-
-    test::TempDir logDir;
-    SsLogging log;
-    test::RecordingUi ui;
-    RunningServer server;
-    CoreContext ctx{log, ui, MemberServer(server.hostPort(), "10")};
 };
 
 TEST_F(GetMastTest, FirstMatchInATableAndTheLastTableWins) {

@@ -1,22 +1,15 @@
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "sample_server.h"
 #include "services/core_context.h"
 #include "services/update_check.h"
-#include "support/recording_ui.h"
-#include "support/temp_dir.h"
+#include "support/member_server_fixture.h"
 
 namespace kestrova {
 namespace {
-
-struct RunningServer : sample::SampleServer {
-    RunningServer() { start(); }
-};
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -44,32 +37,10 @@ std::string versionRow(const std::string& stamp) {
     return row({"Kestrova", "1.0.3", stamp, "kestrova", "1.0.3", "setup.zip"});
 }
 
-class VerChkTest : public ::testing::Test {
+class VerChkTest : public test::MemberServerFixture {
   protected:
-    VerChkTest() {
-        log.LogFilePath = logDir.path();
-        log.LoggingLevel = kTrace;
-    }
-
     bool check() { return VerChk(ctx, result); }
-    std::string logText() const { return test::readFile(logDir / log.FileName); }
-    /// The trace lines' messages, in order.
-    std::vector<std::string> traced() const {
-        std::vector<std::string> messages;
-        std::istringstream lines(logText());
-        for (std::string line; std::getline(lines, line);) {
-            if (const auto at = line.find("[TRACE] "); at != std::string::npos) {
-                messages.push_back(line.substr(at + 8, line.find_last_not_of('\r') - at - 7));
-            }
-        }
-        return messages;
-    }
 
-    test::TempDir logDir;
-    SsLogging log;
-    test::RecordingUi ui;
-    RunningServer server;
-    CoreContext ctx{log, ui, MemberServer(server.hostPort(), "10")};
     UpdateCheck result;
 };
 
