@@ -1,7 +1,6 @@
 #include "web/page_decoder.h"
 
 #include <algorithm>
-#include <cerrno>
 
 #include "services/errors.h"
 #include "services/utf8_text.h"
@@ -11,7 +10,6 @@ namespace kestrova {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 
 bool isAscii(char c) {
     return static_cast<unsigned char>(c) < 0x80;
@@ -30,15 +28,10 @@ TextDecoder::TextDecoder(std::string encoding)
     if (utf8_) {
         return;
     }
-    iconv_ = iconv_open("UTF-8", encoding_.c_str());
-    if (iconv_ == kNoIconv) {
+    try {
+        iconv_.emplace("UTF-8", encoding_.c_str());
+    } catch (const Error&) {
         throw Error("文字コード " + encoding_ + " のページを読み込めません。");
-    }
-}
-
-TextDecoder::~TextDecoder() {
-    if (iconv_ != kNoIconv) {
-        iconv_close(iconv_);
     }
 }
 
@@ -89,28 +82,14 @@ void TextDecoder::convert(std::string_view bytes, std::string& out) {
 }
 
 void TextDecoder::convertRun(std::string_view run, bool runEndsInput, std::string& out) {
-    char* source = const_cast<char*>(run.data());  // iconv does not write through it
-    std::size_t sourceLeft = run.size();
-    while (sourceLeft > 0) {
-        const std::size_t used = out.size();
-        out.resize(used + 4 * sourceLeft + 16);
-        char* target = out.data() + used;
-        std::size_t targetLeft = out.size() - used;
-        const std::size_t result = iconv(iconv_, &source, &sourceLeft, &target, &targetLeft);
-        const int error = errno;
-        out.resize(out.size() - targetLeft);
-        if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
-            continue;
-        }
-        if (error == EINVAL && runEndsInput) {
-            carry_.assign(source, sourceLeft);
-            return;
-        }
-        out.append(kReplacement);
-        ++source;
-        --sourceLeft;
-        iconv(iconv_, nullptr, nullptr, nullptr, nullptr);
-    }
+    const std::size_t consumed = iconv_->convert(
+        run, out,
+        [](std::string_view, std::string& replaced) {
+            replaced.append(kReplacement);
+            return std::size_t{1};
+        },
+        runEndsInput);
+    carry_.assign(run.substr(consumed));
 }
 
 PageDecoder::PageDecoder(std::string contentType) : contentType_(std::move(contentType)) {}

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <iconv.h>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "services/iconv_converter.h"
 
 namespace kestrova {
 
@@ -14,7 +15,6 @@ class TextDecoder {
   public:
     /// `encoding` as iconv names it. Throws Error when the system cannot convert from it.
     explicit TextDecoder(std::string encoding);
-    ~TextDecoder();
     TextDecoder(const TextDecoder&) = delete;
     TextDecoder& operator=(const TextDecoder&) = delete;
 
@@ -29,7 +29,7 @@ class TextDecoder {
     void convertRun(std::string_view run, bool runEndsInput, std::string& out);
 
     std::string encoding_;
-    iconv_t iconv_ = reinterpret_cast<iconv_t>(-1);  ///< unused for UTF-8
+    std::optional<IconvConverter> iconv_;  ///< none for UTF-8
     bool utf8_ = false;
     bool cp932_ = false;
     std::string carry_;  ///< start of a sequence the next piece completes
