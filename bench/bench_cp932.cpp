@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "services/cp932.h"
+#include "base/cp932.h"
 
 namespace {
 

@@ -35,12 +35,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/ss_logging.h"
+#include "base/user_interface.h"
+#include "export/data_file_names.h"
 #include "export/data_kinds.h"
 #include "export/export_run.h"
 #include "export/export_state.h"
 #include "services/core_context.h"
-#include "services/ss_logging.h"
-#include "services/user_interface.h"
 #include "web/member_server.h"
 
 extern char** environ;

@@ -29,8 +29,8 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/parserInternals.h>
 
+#include "base/text.h"
 #include "sample_data.h"
-#include "services/text.h"
 #include "web/html_tables.h"
 
 namespace {

@@ -3,18 +3,21 @@
 #include <exception>
 #include <string>
 
+#include "base/atomic_file.h"
+#include "base/errors.h"
+#include "base/ss_logging.h"
+#include "base/text.h"
 #include "cli/help_text.h"
 #include "cli/terminal_ui.h"
+#include "export/data_file_names.h"
 #include "export/export_run.h"
 #include "export/export_state.h"
+#include "export/host_folder.h"
 #include "export/selection_check.h"
+#include "services/app_log.h"
 #include "services/app_settings.h"
-#include "services/atomic_file.h"
 #include "services/core_context.h"
-#include "services/errors.h"
 #include "services/ini_file.h"
-#include "services/ss_logging.h"
-#include "services/text.h"
 #include "web/member_server.h"
 
 namespace kestrova::cli {
@@ -22,18 +25,6 @@ namespace kestrova::cli {
 namespace {
 
 constexpr std::string_view kTag = "kestrova-cli:export";
-
-/// LogInit: the window's log, so that both front ends write one history.
-SsLogging makeAppLog(const std::filesystem::path& appFolder) {
-    SsLogging log;
-    log.FileName = "Kestrova.log";
-    log.LogFilePath = appFolder / "logs";
-    log.LoggingLevel = kInfo;
-    log.MaxLogFileSize = 3;
-    log.LogFileHistorys = 5;
-    log.Enabled = true;
-    return log;
-}
 
 std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
     return request.appFolder.value_or(env.executableFolder);
@@ -60,24 +51,13 @@ std::string joinArguments(std::span<const std::string_view> args) {
     return joined;
 }
 
-/// The host folder must be the host program's: everything the run writes goes below it.
-std::optional<std::string> hostFolderProblem(const std::filesystem::path& hostFolder) {
-    if (hostFolder.empty()) {
-        return std::string(kHostFolderNotSet);
-    }
-    if (!isHostFolder(hostFolder)) {
-        return std::string(kNotAHostFolder) + "\r\n" + pathText(hostFolder);
-    }
-    return std::nullopt;
-}
-
 ExportSelection makeSelection(const ExportRequest& request, const SelectionCheckResult& check,
                               std::filesystem::path hostFolder) {
     ExportSelection selection;
     selection.ThisWeekMode = check.ThisWeekMode;
     selection.StartYear = check.StartYear;
     for (const auto& day : request.days) {
-        selection.dayPages.push_back(dayPageOf(day));
+        selection.dayPages.push_back(dayFileNameOf(day));
     }
     selection.indexCodes = request.indexCodes;
     selection.commentEntries = request.commentEntries;

@@ -5,7 +5,8 @@
 #include <functional>
 #include <map>
 
-#include "services/text.h"
+#include "base/text.h"
+#include "export/data_file_names.h"
 
 namespace kestrova::cli {
 
@@ -15,13 +16,6 @@ namespace {
 struct BadArgument {
     std::string message;
 };
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        return lower(x) == lower(y);
-    });
-}
 
 std::optional<int> parseNumber(std::string_view text) {
     if (!isAsciiDigits(text)) {
@@ -37,9 +31,9 @@ std::optional<int> parseNumber(std::string_view text) {
 
 int parsePastYear(std::string_view text, int currentYear) {
     const auto year = text.size() == 4 ? parseNumber(text) : std::nullopt;
-    if (!year || *year < kFirstPastYear || *year > currentYear) {
+    if (!year || *year < kFirstDataYear || *year > currentYear) {
         throw BadArgument{"--past の年が正しくありません: " + std::string(text) + "（" +
-                          std::to_string(kFirstPastYear) + "～" + std::to_string(currentYear) +
+                          std::to_string(kFirstDataYear) + "～" + std::to_string(currentYear) +
                           " の西暦４桁で指定して下さい）"};
     }
     return *year;
@@ -66,7 +60,7 @@ std::string parseDay(std::string_view text) {
 std::vector<std::string> parseCodeList(std::string_view option, std::string_view text,
                                        std::span<const std::string_view> allCodes,
                                        std::string_view allowed) {
-    if (equalsIgnoringCase(trimSpaces(text), "all")) {
+    if (equalsIgnoringAsciiCase(trimSpaces(text), "all")) {
         return {allCodes.begin(), allCodes.end()};
     }
     std::vector<std::string> codes;
@@ -228,23 +222,15 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args,
 SelectionCheckInput selectionCheckInput(const ExportRequest& request) {
     SelectionCheckInput input;
     for (const int year : request.pastYears) {
-        input.thisWeekCodes.push_back(monthTemplateOf(year));
+        input.thisWeekCodes.push_back(monthFileTemplate(year));
     }
     for (const auto& day : request.days) {
-        input.thisWeekCodes.push_back(dayPageOf(day));
+        input.thisWeekCodes.push_back(dayFileNameOf(day));
     }
     input.anyDataKind = !request.indexCodes.empty();
     input.anyComment = std::find(request.commentEntries.begin(), request.commentEntries.end(),
                                  true) != request.commentEntries.end();
     return input;
-}
-
-std::string monthTemplateOf(int year) {
-    return "TF" + std::to_string(100 + year % 100).substr(1) + "mm.html";
-}
-
-std::string dayPageOf(std::string_view day) {
-    return "TF" + std::string(day.substr(2, 6)) + ".html";
 }
 
 }  // namespace kestrova::cli

@@ -23,9 +23,6 @@ enum ExitCode : int {
     kExitIncomplete = 4,  ///< finished, but some comment or index files could not be written
 };
 
-/// The first year that has past data.
-inline constexpr int kFirstPastYear = 2010;
-
 /// `export` as given on the command line, duplicates removed.
 struct ExportRequest {
     std::optional<std::filesystem::path> appFolder;
@@ -57,10 +54,5 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args,
 /// The selection as the window's lst_ThisW would hold it: the month template of each
 /// --past year ("TFyymm.html") and the day page of each --day ("TFyymmdd.html").
 SelectionCheckInput selectionCheckInput(const ExportRequest& request);
-
-/// "TF" + yy + "mm.html".
-std::string monthTemplateOf(int year);
-/// "TF" + yymmdd + ".html" of a yyyymmdd text.
-std::string dayPageOf(std::string_view day);
 
 }  // namespace kestrova::cli

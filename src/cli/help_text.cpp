@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/text_width.h"
+#include "export/data_file_names.h"
 #include "export/data_kinds.h"
 
 namespace kestrova::cli {
@@ -54,7 +55,7 @@ std::string usageText() {
 }
 
 std::string helpText(int currentYear) {
-    const std::string first = std::to_string(kFirstPastYear);
+    const std::string first = std::to_string(kFirstDataYear);
     const std::string last = std::to_string(currentYear);
     std::string text;
     text +=

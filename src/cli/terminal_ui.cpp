@@ -1,6 +1,6 @@
 #include "cli/terminal_ui.h"
 
-#include "services/text.h"
+#include "base/text.h"
 
 namespace kestrova::cli {
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <ostream>
 
+#include "base/user_interface.h"
 #include "cli/progress_bar.h"
 #include "export/export_run.h"
-#include "services/user_interface.h"
 
 namespace kestrova::cli {
 

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
+#include "base/ss_logging.h"
+#include "base/text.h"
 #include "export/day_rows.h"
-#include "export/export_state.h"
 #include "export/host_file.h"
 #include "export/race_keys.h"
-#include "services/core_context.h"
-#include "services/errors.h"
-#include "services/text.h"
+#include "export/records_table.h"
 
 namespace kestrova {
 
@@ -103,7 +103,7 @@ void appendMark(std::string& out, std::string_view mark, std::string_view empty)
 }
 
 void appendLine(std::string& out, const RecordsTable& table, std::size_t row,
-                std::string_view hostCode, const std::array<std::int16_t, 5>& flags) {
+                std::string_view hostCode, const CommentKindFlags& flags) {
     out += hostCode;
     out += table.cell(row, kRaceKey).substr(14, 2);
     out += table.cell(row, kHorseNumber);
@@ -139,15 +139,10 @@ bool isFilePrefix(std::string_view prefix) {
 
 }  // namespace
 
-bool CmtOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& folder,
-            std::string_view dayKey, std::string_view prefix) {
-    const RowList rows = recordRowsOfDay(state.TFDataTable, dayKey);
-    return CmtOut(ctx, state, folder, dayKey, prefix, rows);
-}
-
-bool CmtOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& folder,
-            std::string_view dayKey, std::string_view prefix,
-            std::span<const std::uint32_t> dayRows) {
+WriterResult CmtOut(const SsLogging& log, const RecordsTable& table, const CommentKindFlags& flags,
+                    const std::filesystem::path& folder, std::string_view dayKey,
+                    std::string_view prefix, std::span<const std::uint32_t> dayRows) {
+    WriterResult result;
     try {
         if (!isValidDayKey(dayKey)) {
             throw Error("日付が正しくありません。(" + std::string(dayKey) + ")");
@@ -155,7 +150,6 @@ bool CmtOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& f
         if (!isFilePrefix(prefix)) {
             throw Error("ファイル名の接頭辞が正しくありません。(" + std::string(prefix) + ")");
         }
-        const RecordsTable& table = state.TFDataTable;
         const std::vector<Meeting> meetings = groupMeetings(table, dayRows);
         const std::filesystem::path yearFolder = folder / std::string(dayKey.substr(0, 4));
         ensureFolder(yearFolder);
@@ -166,21 +160,20 @@ bool CmtOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& f
             text.clear();
             text.reserve(meeting.rows.size() * 64);
             for (const std::uint32_t row : meeting.rows) {
-                appendLine(text, table, row, hostCode, state.CommentKindFlags);
+                appendLine(text, table, row, hostCode, flags);
             }
             if (text.find(kLargeCircle) != std::string::npos) {
                 text = replaceAll(text, kLargeCircle, kWhiteCircle);
             }
-            writeHostFile(ctx.log, kTag, yearFolder / (std::string(prefix) + hostCode + ".DAT"),
-                          text);
-            state.OutputCount += static_cast<std::int32_t>(meeting.rows.size());
-            ++state.FilesWritten;
+            writeHostFile(log, kTag, yearFolder / (std::string(prefix) + hostCode + ".DAT"), text);
+            result.lines += static_cast<std::int32_t>(meeting.rows.size());
+            ++result.files;
         }
-        return true;
+        result.ok = true;
     } catch (const std::exception& e) {
-        ctx.log.ErrorLog(errorText(kTag, e.what()));
-        return false;
+        log.ErrorLog(errorText(kTag, e.what()));
     }
+    return result;
 }
 
 }  // namespace kestrova

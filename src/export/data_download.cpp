@@ -4,11 +4,12 @@
 #include <span>
 #include <utility>
 
+#include "base/text.h"
+#include "export/data_file_names.h"
 #include "export/export_state.h"
 #include "export/race_keys.h"
 #include "services/activity.h"
 #include "services/core_context.h"
-#include "services/text.h"
 #include "web/html_tables.h"
 #include "web/http_request.h"
 
@@ -17,8 +18,6 @@ namespace kestrova {
 namespace {
 
 constexpr std::string_view kTag = "Get_TFData";
-constexpr std::string_view kPrefix = "TF";
-constexpr std::string_view kSuffix = ".html";
 
 /// What a data file name promises about the file's header key.
 struct RequestedFile {
@@ -30,12 +29,10 @@ RequestedFile classify(std::string_view name) {
     if (!isDataFileName(name)) {
         throw DataFileError("データファイル名が正しくありません。(" + std::string(name) + ")");
     }
-    const std::string_view digits =
-        name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
     RequestedFile file;
-    file.dayFile = digits.size() == 6;
+    file.dayFile = name.size() == kDayFileNameLength;
     if (!file.dayFile) {
-        file.yearMonth = "20" + std::string(digits);
+        file.yearMonth = "20" + std::string(name.substr(2, 4));  // "TFyymm.html"
     }
     return file;
 }
@@ -63,8 +60,8 @@ std::string progressLine(std::string_view key, bool thisWeek) {
 /// table's first row.
 class TableFiller final : public TableRowSink {
   public:
-    TableFiller(CoreContext& ctx, ExportState& state, std::string& request, RequestedFile file)
-        : ctx_(ctx), state_(state), request_(request), file_(std::move(file)), name_(request) {}
+    TableFiller(CoreContext& ctx, ExportState& state, std::string_view fileName, RequestedFile file)
+        : ctx_(ctx), state_(state), file_(std::move(file)), name_(fileName) {}
 
     void onRow(std::size_t /*table*/, std::size_t row,
                std::span<const std::string_view> cells) override {
@@ -75,11 +72,12 @@ class TableFiller final : public TableRowSink {
         ++state_.TFDataRowCount;
     }
 
-    /// A page without a header cell is not a data file.
-    void finish() const {
+    /// The header key; a page without a header cell is not a data file.
+    std::string finish() {
         if (!headerSeen_) {
             throw DataFileError("データファイルに表がありません。(" + name_ + ")");
         }
+        return std::move(key_);
     }
 
   private:
@@ -89,16 +87,16 @@ class TableFiller final : public TableRowSink {
             throw DataFileError("データファイルの見出し「" + std::string(key) +
                                 "」が要求したファイルと合いません。(" + name_ + ")");
         }
-        request_ = std::string(key);
+        key_ = std::string(key);
         headerSeen_ = true;
         LogOut(ctx_.ui, ctx_.log, progressLine(key, state_.ThisWeekMode != 0));
     }
 
     CoreContext& ctx_;
     ExportState& state_;
-    std::string& request_;
     RequestedFile file_;
     std::string name_;
+    std::string key_;
     bool headerSeen_ = false;
 };
 
@@ -138,44 +136,33 @@ class DownloadSink final : public BodySink {
 
 }  // namespace
 
-bool isDataFileName(std::string_view fileName) {
-    if (!fileName.starts_with(kPrefix) || !fileName.ends_with(kSuffix)) {
-        return false;
-    }
-    const std::string_view digits = fileName.substr(
-        kPrefix.size(),
-        fileName.size() - std::min(fileName.size(), kPrefix.size() + kSuffix.size()));
-    return (digits.size() == 4 || digits.size() == 6) && isAsciiDigits(digits);
-}
-
-bool Get_TFData(CoreContext& ctx, ExportState& state, std::string& request, std::int32_t& status,
-                bool probeOnly) {
+TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view fileName,
+                        bool probeOnly) {
     ctx.log.TraceLog(kTag);
-    status = 0;
+    TFDataResult result;
     try {
-        const RequestedFile file = classify(request);
+        const RequestedFile file = classify(fileName);
         HttpRequest http = CreateHttpRequest(ctx.http);
-        http.Open("GET", ctx.memberServer.dataFileUrl(request));
+        http.Open("GET", ctx.memberServer.dataFileUrl(fileName));
 
-        TableFiller filler(ctx, state, request, file);
+        TableFiller filler(ctx, state, fileName, file);
         HtmlTableReader reader(filler);
         DownloadSink sink(!probeOnly, reader, state, ctx.log);
         http.send({}, sink);
-        status = http.Status();
-        if (!sink.parsing()) {
-            return true;
+        result.status = http.Status();
+        if (sink.parsing()) {
+            reader.finish();
+            result.key = filler.finish();
+            --state.TFDataRowCount;  // the header row
+            LogOut(ctx.ui, ctx.log, std::to_string(state.TFDataRowCount) + "件取得しました...");
+            ctx.log.TraceLog(std::string(kTag) + "3");
         }
-        reader.finish();
-        filler.finish();
-
-        --state.TFDataRowCount;  // the header row
-        LogOut(ctx.ui, ctx.log, std::to_string(state.TFDataRowCount) + "件取得しました...");
-        ctx.log.TraceLog(std::string(kTag) + "3");
-        return true;
+        result.ok = true;
     } catch (const std::exception& e) {
         reportFailure(ctx, kTag, e.what());
-        return false;
+        result.ok = false;
     }
+    return result;
 }
 
 }  // namespace kestrova

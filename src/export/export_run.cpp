@@ -2,17 +2,19 @@
 
 #include <exception>
 
+#include "base/errors.h"
+#include "base/text.h"
 #include "export/comment_file.h"
 #include "export/data_download.h"
+#include "export/data_file_names.h"
 #include "export/day_rows.h"
 #include "export/host_file.h"
+#include "export/host_folder.h"
 #include "export/index_csv.h"
 #include "export/race_keys.h"
 #include "export/selection_check.h"
 #include "services/activity.h"
 #include "services/core_context.h"
-#include "services/errors.h"
-#include "services/text.h"
 
 namespace kestrova {
 
@@ -29,6 +31,16 @@ constexpr std::string_view kAbortedLine = "出力処理を中止しました。"
 constexpr int kStatusOk = 200;
 constexpr int kStatusNotFound = 404;
 constexpr int kMonthsPerYear = 12;
+
+/// The host's comment folders: predictions from the even list entries, results from the odd.
+struct CommentGroup {
+    std::size_t parity;
+    std::string_view folder;
+    std::string_view prefix;
+    std::string_view label;
+};
+constexpr CommentGroup kPrediction{0, "YOS_COM", "YC", "予想コメント "};
+constexpr CommentGroup kResult{1, "KEK_COM", "KC", "結果コメント "};
 
 /// One run of TFJV_CsvOut.
 class ExportRun {
@@ -59,8 +71,7 @@ class ExportRun {
                 continue;
             }
             for (int month = 1; month <= kMonthsPerYear; ++month) {
-                const std::string mm = std::to_string(100 + month).substr(1);
-                const auto download = fetch(replaceAll(monthTemplate, "mm", mm));
+                const auto download = fetch(monthFileName(monthTemplate, month));
                 if (download.failed) {
                     return ExportOutcome::Aborted;
                 }
@@ -103,25 +114,25 @@ class ExportRun {
     Download fetch(const std::string& fileName) {
         progress_.fileStarted(fileName, downloads_++);
         Download result;
-        std::string request = fileName;
-        std::int32_t status = 0;
-        if (!Get_TFData(ctx_, state_, request, status, false)) {
+        const TFDataResult answer = Get_TFData(ctx_, state_, fileName, false);
+        if (!answer.ok) {
             result.failed = true;
             return result;
         }
-        if (status == kStatusNotFound && selection_.ThisWeekMode == 0) {
+        if (answer.status == kStatusNotFound && selection_.ThisWeekMode == 0) {
             result.missing = true;
             return result;
         }
-        if (status != kStatusOk) {
+        if (answer.status != kStatusOk) {
             // Nothing was read: going on would write the previous file's rows again.
             ctx_.log.ErrorLog(errorText(kRunTag, fileName + " の取得でサーバーが状態 " +
-                                                     std::to_string(status) + " を返しました。"));
+                                                     std::to_string(answer.status) +
+                                                     " を返しました。"));
             result.failed = true;
             return result;
         }
         warnInvalidRecords(fileName);
-        result.key = request;
+        result.key = answer.key;
         return result;
     }
 
@@ -146,21 +157,12 @@ class ExportRun {
         const RowList rows = recordRowsOfDay(state_.TFDataTable, dayKey);
         const std::filesystem::path& host = selection_.hostFolder;
 
-        if (setCommentFlags(0)) {
-            state_.OutputCount = 0;
-            count(CmtOut(ctx_, state_, host / "MY_DATA" / "YOS_COM", dayKey, "YC", rows));
-            LogOut(ctx_.ui, ctx_.log,
-                   "予想コメント " + std::to_string(state_.OutputCount) + "件出力しました...");
-        }
-        if (setCommentFlags(1)) {
-            state_.OutputCount = 0;
-            count(CmtOut(ctx_, state_, host / "MY_DATA" / "KEK_COM", dayKey, "KC", rows));
-            LogOut(ctx_.ui, ctx_.log,
-                   "結果コメント " + std::to_string(state_.OutputCount) + "件出力しました...");
-        }
+        commentGroup(kPrediction, dayKey, rows);
+        commentGroup(kResult, dayKey, rows);
         state_.OutputCount = 0;
         for (const auto& code : selection_.indexCodes) {
-            count(AlsOut(ctx_, state_, host / "KSTR_DATA", "KSTR" + code, dayKey, rows));
+            count(AlsOut(ctx_.log, state_.TFDataTable, host / "KSTR_DATA", "KSTR" + code, dayKey,
+                         rows));
         }
         if (state_.OutputCount != 0) {
             LogOut(
@@ -168,6 +170,18 @@ class ExportRun {
                 "選択データ（指数） " + std::to_string(state_.OutputCount) + "件出力しました...");
         }
         progress_.dayFinished(dayKey, state_.FilesWritten);
+    }
+
+    /// The comment files of one kind (prediction or result) of a day, when any is selected.
+    void commentGroup(const CommentGroup& group, const std::string& dayKey, const RowList& rows) {
+        if (!setCommentFlags(group.parity)) {
+            return;
+        }
+        state_.OutputCount = 0;
+        count(CmtOut(ctx_.log, state_.TFDataTable, state_.CommentKindFlags,
+                     selection_.hostFolder / "MY_DATA" / group.folder, dayKey, group.prefix, rows));
+        LogOut(ctx_.ui, ctx_.log,
+               std::string(group.label) + std::to_string(state_.OutputCount) + "件出力しました...");
     }
 
     /// Sets CommentKindFlags from the prediction (0) or result (1) entries; true when any.
@@ -181,8 +195,11 @@ class ExportRun {
         return any;
     }
 
-    void count(bool written) {
-        if (!written) {
+    /// Adds a writer's lines to OutputCount and its files to the run's counts.
+    void count(const WriterResult& written) {
+        state_.OutputCount += written.lines;
+        state_.FilesWritten += written.files;
+        if (!written.ok) {
             ++state_.FilesFailed;
         }
     }

@@ -9,6 +9,17 @@
 
 namespace kestrova {
 
+/// Comment kinds of the comment file being written, 1 = selected: system mark, strong-run
+/// mark, key-horse mark, vital jockey, resting farm.
+using CommentKindFlags = std::array<std::int16_t, 5>;
+
+/// What one call of a host-file writer (CmtOut, AlsOut) did.
+struct WriterResult {
+    bool ok = false;         ///< false: a failure was logged; files completed before it stay
+    std::int32_t lines = 0;  ///< record lines written, for OutputCount
+    std::int64_t files = 0;  ///< files completed
+};
+
 /// The window fields an export reads and writes, owned by the front end for the life of
 /// the program. The names are the system's own.
 struct ExportState {
@@ -22,8 +33,8 @@ struct ExportState {
     RecordsTable TFDataTable;
     /// Data rows of the last parsed file (table rows minus the header row).
     std::int32_t TFDataRowCount = 0;
-    /// Comment kinds of the comment file being written, 1 = selected.
-    std::array<std::int16_t, 5> CommentKindFlags{};
+    /// Comment kinds of the comment files being written.
+    kestrova::CommentKindFlags CommentKindFlags{};
     /// Lines written by the current group of CmtOut/AlsOut calls.
     std::int32_t OutputCount = 0;
     /// Files completed by CmtOut/AlsOut since the last run started (progress display).
@@ -31,9 +42,5 @@ struct ExportState {
     /// CmtOut/AlsOut calls that failed since the last run started.
     std::int64_t FilesFailed = 0;
 };
-
-/// The month file templates from 2010 through `currentYear` (four digits):
-/// "TF10mm.html", "TF11mm.html", ...
-std::vector<std::string> makeMonthFileTemplates(int currentYear);
 
 }  // namespace kestrova

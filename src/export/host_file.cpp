@@ -2,10 +2,10 @@
 
 #include <system_error>
 
-#include "services/atomic_file.h"
-#include "services/cp932.h"
-#include "services/new_file.h"
-#include "services/ss_logging.h"
+#include "base/atomic_file.h"
+#include "base/cp932.h"
+#include "base/new_file.h"
+#include "base/ss_logging.h"
 
 namespace kestrova {
 

@@ -3,14 +3,14 @@
 #include <exception>
 #include <string>
 
+#include "base/errors.h"
+#include "base/ss_logging.h"
+#include "base/text.h"
 #include "export/data_kinds.h"
 #include "export/day_rows.h"
-#include "export/export_state.h"
 #include "export/host_file.h"
 #include "export/race_keys.h"
-#include "services/core_context.h"
-#include "services/errors.h"
-#include "services/text.h"
+#include "export/records_table.h"
 
 namespace kestrova {
 
@@ -25,15 +25,10 @@ constexpr std::size_t kTypicalLineBytes = 40;
 
 }  // namespace
 
-bool AlsOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& folder,
-            std::string_view stem, std::string_view dayKey) {
-    const RowList rows = recordRowsOfDay(state.TFDataTable, dayKey);
-    return AlsOut(ctx, state, folder, stem, dayKey, rows);
-}
-
-bool AlsOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& folder,
-            std::string_view stem, std::string_view dayKey,
-            std::span<const std::uint32_t> dayRows) {
+WriterResult AlsOut(const SsLogging& log, const RecordsTable& table,
+                    const std::filesystem::path& folder, std::string_view stem,
+                    std::string_view dayKey, std::span<const std::uint32_t> dayRows) {
+    WriterResult result;
     try {
         // The stem and the day key become a file name: only their expected shapes pass.
         if (!stem.starts_with(kStemPrefix) || stem.size() != kStemPrefix.size() + 3 ||
@@ -53,7 +48,6 @@ bool AlsOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& f
         const std::filesystem::path yearFolder = folder / std::string(dayKey.substr(0, 4));
         ensureFolder(yearFolder);
 
-        const RecordsTable& table = state.TFDataTable;
         std::string text;
         text.reserve(dayRows.size() * kTypicalLineBytes);
         for (const std::uint32_t row : dayRows) {
@@ -67,14 +61,14 @@ bool AlsOut(CoreContext& ctx, ExportState& state, const std::filesystem::path& f
         }
         const std::string fileName =
             std::string(stem) + "_" + std::string(dayKey.substr(2, 6)) + ".CSV";
-        writeHostFile(ctx.log, kTag, yearFolder / fileName, text);
-        state.OutputCount += static_cast<std::int32_t>(dayRows.size());
-        ++state.FilesWritten;
-        return true;
+        writeHostFile(log, kTag, yearFolder / fileName, text);
+        result.lines = static_cast<std::int32_t>(dayRows.size());
+        result.files = 1;
+        result.ok = true;
     } catch (const std::exception& e) {
-        ctx.log.ErrorLog(errorText(kTag, e.what()));
-        return false;
+        log.ErrorLog(errorText(kTag, e.what()));
     }
+    return result;
 }
 
 }  // namespace kestrova

@@ -3,7 +3,7 @@
 #include <array>
 #include <chrono>
 
-#include "services/text.h"
+#include "base/text.h"
 
 namespace kestrova {
 namespace {

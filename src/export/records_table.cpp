@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "services/text.h"
+#include "base/text.h"
 
 namespace kestrova {
 

@@ -1,16 +1,13 @@
 #include "export/selection_check.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "services/text.h"
+#include "base/text.h"
+#include "export/data_file_names.h"
 
 namespace kestrova {
 
 namespace {
-
-constexpr std::size_t kMonthTemplateLength = 11;  // "TFyymm.html"
-constexpr std::size_t kDayPageLength = 13;        // "TFyymmdd.html"
 
 bool isUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -26,7 +23,7 @@ SelectionCheckResult lst_ThisW_Chk(const SelectionCheckInput& input) {
         if (code.size() == kMonthTemplateLength) {
             ++past;
             result.StartYear = code.substr(2, 2);
-        } else if (code.size() == kDayPageLength) {
+        } else if (code.size() == kDayFileNameLength) {
             thisWeek = true;
         }
     }
@@ -85,17 +82,6 @@ std::string thisWeekEntry(std::string_view dayText, std::string_view dayPage) {
     entry.append(kHiddenCodeGap, ' ');
     entry += dayPage;
     return entry;
-}
-
-std::string dayPageName(int year, unsigned month, unsigned day) {
-    char name[32];
-    std::snprintf(name, sizeof name, "TF%02d%02u%02u.html", year % 100, month % 100, day % 100);
-    return name;
-}
-
-bool isHostFolder(const std::filesystem::path& folder) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(folder / "TFJV.EXE", ignored);
 }
 
 }  // namespace kestrova

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,16 +34,6 @@ struct SelectionCheckResult {
 /// ThisWeekMode and StartYear are set as the window fields would be, also when refused.
 SelectionCheckResult lst_ThisW_Chk(const SelectionCheckInput& input);
 
-/// The notice when the host folder box is empty (export button, command line).
-inline constexpr std::string_view kHostFolderNotSet =
-    "[TARGET frontier JV] のインストールフォルダが未設定です。";
-/// The notice when a chosen folder does not hold the host program.
-inline constexpr std::string_view kNotAHostFolder =
-    "[TARGET frontier JV] がインストールされてないフォルダです。\r\n確認して下さい。";
-
-/// True when `folder` holds the host program: its TFJV.EXE as an ordinary file.
-bool isHostFolder(const std::filesystem::path& folder);
-
 /// Entries carry their code after this many spaces, out of the visible width.
 inline constexpr std::size_t kHiddenCodeGap = 50;
 
@@ -56,7 +45,5 @@ std::string pastDataEntry(std::string_view monthTemplate);
 /// lst_ThisW entry of a meeting day: the day text ("yyyy年mm月dd日") + "（今週データ）" + gap
 /// + the day page.
 std::string thisWeekEntry(std::string_view dayText, std::string_view dayPage);
-/// "TF" + yymmdd + ".html".
-std::string dayPageName(int year, unsigned month, unsigned day);
 
 }  // namespace kestrova

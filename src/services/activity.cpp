@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <exception>
 
-#include "services/errors.h"
-#include "services/local_time.h"
-#include "services/ss_logging.h"
-#include "services/user_interface.h"
+#include "base/errors.h"
+#include "base/local_time.h"
+#include "base/ss_logging.h"
+#include "base/user_interface.h"
 
 namespace kestrova {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "services/ini_file.h"
-#include "services/text.h"
 
 namespace kestrova {
 namespace {

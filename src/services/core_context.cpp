@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "services/errors.h"
+#include "base/errors.h"
 
 namespace kestrova {
 

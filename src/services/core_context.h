@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "services/ss_logging.h"
-#include "services/user_interface.h"
+#include "base/ss_logging.h"
+#include "base/user_interface.h"
 #include "web/http_request.h"
 #include "web/member_server.h"
 

@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
-#include "services/atomic_file.h"
-#include "services/cp932.h"
-#include "services/text.h"
+#include "base/atomic_file.h"
+#include "base/cp932.h"
+#include "base/text.h"
 
 namespace kestrova {
 namespace {
@@ -31,11 +31,6 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-bool isLeadByte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 /// Position of the ASCII character `wanted` in CP932 text, skipping the trail bytes of
 /// double-byte characters (which may look like "]").
 std::size_t findInCp932(std::string_view text, char wanted) {
@@ -43,7 +38,7 @@ std::size_t findInCp932(std::string_view text, char wanted) {
         if (text[i] == wanted) {
             return i;
         }
-        if (isLeadByte(text[i])) {
+        if (isCp932LeadByte(text[i])) {
             ++i;
         }
     }
@@ -55,7 +50,7 @@ std::size_t findInCp932(std::string_view text, char wanted) {
 std::string_view cutValue(std::string_view cp932) {
     std::size_t end = 0;
     while (end < cp932.size()) {
-        const std::size_t width = isLeadByte(cp932[end]) ? 2 : 1;
+        const std::size_t width = isCp932LeadByte(cp932[end]) ? 2 : 1;
         if (end + width > kMaxValueBytes) {
             break;
         }
@@ -73,14 +68,7 @@ std::string_view unquote(std::string_view value) {
 }
 
 bool sameName(std::string_view cp932Name, std::string_view utf8Name) {
-    const std::string name = fromCp932(cp932Name);
-    return std::equal(name.begin(), name.end(), utf8Name.begin(), utf8Name.end(),
-                      [](char a, char b) {
-                          const auto lower = [](char c) {
-                              return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-                          };
-                          return lower(a) == lower(b);
-                      });
+    return equalsIgnoringAsciiCase(fromCp932(cp932Name), utf8Name);
 }
 
 /// One line of the file as it stands on disk.

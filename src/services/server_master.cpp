@@ -1,13 +1,12 @@
 #include "services/server_master.h"
 
-#include <exception>
 #include <string>
 
+#include "base/errors.h"
+#include "base/text.h"
 #include "services/core_context.h"
-#include "services/errors.h"
-#include "services/text.h"
+#include "services/server_page.h"
 #include "web/html_tables.h"
-#include "web/http_request.h"
 
 namespace kestrova {
 
@@ -43,20 +42,8 @@ void lookUp(const std::vector<HtmlTable>& tables, std::string_view key, std::str
 
 std::string GetMast(CoreContext& ctx, std::string_view key) {
     std::string value;
-    ctx.log.TraceLog("GetMast");
-    try {
-        HttpRequest request = CreateHttpRequest(ctx.http);
-        request.Open("GET", ctx.memberServer.masterPageUrl(), false);
-        // The status is not examined: an error page simply holds no key.
-        request.send();
-        ctx.log.TraceLog("GetMast1");
-        const auto tables = readTables(request.responseBody(), request.contentType());
-        ctx.log.TraceLog("GetMast2");
-        lookUp(tables, key, value);
-        ctx.log.TraceLog("GetMast3");
-    } catch (const std::exception& e) {
-        reportFailure(ctx, "GetMast", e.what());
-    }
+    readServerPage(ctx, "GetMast", ctx.memberServer.masterPageUrl(),
+                   [&](const std::vector<HtmlTable>& tables) { lookUp(tables, key, value); });
     return value;
 }
 

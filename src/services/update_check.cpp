@@ -1,13 +1,12 @@
 #include "services/update_check.h"
 
-#include <exception>
 #include <string>
 
+#include "base/errors.h"
+#include "base/text.h"
 #include "services/core_context.h"
-#include "services/errors.h"
-#include "services/text.h"
+#include "services/server_page.h"
 #include "web/html_tables.h"
-#include "web/http_request.h"
 
 namespace kestrova {
 
@@ -39,24 +38,15 @@ std::array<std::string, kCells> lastRow(const std::vector<HtmlTable>& tables) {
 
 bool VerChk(CoreContext& ctx, UpdateCheck& result) {
     result = UpdateCheck{};
-    ctx.log.TraceLog("VerChk");
-    try {
-        HttpRequest request = CreateHttpRequest(ctx.http);
-        request.Open("GET", ctx.memberServer.versionPageUrl(), false);
-        // The status is not examined: an error page simply holds no version row.
-        request.send();
-        ctx.log.TraceLog("VerChk1");
-        const auto tables = readTables(request.responseBody(), request.contentType());
-        ctx.log.TraceLog("VerChk2");
-        result.UpdateInfo = lastRow(tables);
-        result.UpdateAvailable = result.UpdateInfo[2] > BuildStamp;
-        ctx.log.TraceLog("VerChk3");
-        return true;
-    } catch (const std::exception& e) {
+    const bool read = readServerPage(ctx, "VerChk", ctx.memberServer.versionPageUrl(),
+                                     [&result](const std::vector<HtmlTable>& tables) {
+                                         result.UpdateInfo = lastRow(tables);
+                                         result.UpdateAvailable = result.UpdateInfo[2] > BuildStamp;
+                                     });
+    if (!read) {
         result.UpdateAvailable = false;
-        reportFailure(ctx, "VerChk", e.what());
-        return false;
     }
+    return read;
 }
 
 std::string updaterArguments(const UpdateCheck& check) {

@@ -8,24 +8,12 @@
 
 #include <libxml/encoding.h>
 
-#include "services/utf8_text.h"
+#include "base/text.h"
+#include "base/utf8_text.h"
+#include "web/html_text.h"
 
 namespace kestrova {
 namespace {
-
-bool isHtmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string toLowerAscii(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), lowerAscii);
-    return lower;
-}
 
 std::string_view trimHtmlSpace(std::string_view text) {
     while (!text.empty() && isHtmlSpace(text.front())) {
@@ -35,12 +23,6 @@ std::string_view trimHtmlSpace(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char p, char t) { return p == lowerAscii(t); });
 }
 
 struct LabelAlias {
@@ -154,7 +136,7 @@ class AttributeReader {
             if (c == '/' || c == '>') {
                 return attribute;
             }
-            attribute.name.push_back(lowerAscii(c));
+            attribute.name.push_back(toLowerAscii(c));
             ++pos_;
         }
         skipSpaces();
@@ -195,7 +177,7 @@ class AttributeReader {
                     ++pos_;
                     return attribute;
                 }
-                attribute.value.push_back(lowerAscii(bytes_[pos_]));
+                attribute.value.push_back(toLowerAscii(bytes_[pos_]));
             }
             return std::nullopt;
         }
@@ -207,7 +189,7 @@ class AttributeReader {
             if (isHtmlSpace(c) || c == '>') {
                 return attribute;
             }
-            attribute.value.push_back(lowerAscii(c));
+            attribute.value.push_back(toLowerAscii(c));
         }
         return std::nullopt;
     }
@@ -349,7 +331,7 @@ std::string prescanMetaCharset(std::string_view head) {
             pos = close + 3;
             continue;
         }
-        if (startsWithNoCase(rest, "<meta") && rest.size() > 5 &&
+        if (startsWithIgnoringAsciiCase(rest, "<meta") && rest.size() > 5 &&
             (isHtmlSpace(rest[5]) || rest[5] == '/')) {
             AttributeReader reader(head, pos + 5);
             std::string encoding = encodingOfMeta(reader);

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "services/errors.h"
+#include "base/errors.h"
 #include "web/http_request.h"
 
 namespace kestrova {

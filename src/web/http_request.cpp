@@ -1,7 +1,6 @@
 #include "web/http_request.h"
 
 #include <algorithm>
-#include <cctype>
 #include <exception>
 #include <fstream>
 #include <iterator>
@@ -11,6 +10,7 @@
 
 #include <curl/curl.h>
 
+#include "base/text.h"
 #include "web/http_errors.h"
 
 namespace kestrova {
@@ -54,16 +54,6 @@ struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
-
-bool sameNoCase(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), sameNoCase);
-}
 
 std::string readWholeFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -177,12 +167,12 @@ struct HttpRequest::Impl {
         curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
         // Never follow a redirect from https down to http.
         curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR,
-                         startsWithNoCase(url, "https://") ? "https" : "http,https");
+                         startsWithIgnoringAsciiCase(url, "https://") ? "https" : "http,https");
         opened = true;
     }
 
     void addHeader(std::string_view name, std::string_view value) {
-        if (name.size() == 12 && startsWithNoCase(name, "content-type")) {
+        if (equalsIgnoringAsciiCase(name, "content-type")) {
             contentTypeSet = true;
         }
         headerLines.push_back(std::string(name) + ": " + std::string(value));

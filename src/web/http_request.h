@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "services/errors.h"
+#include "base/errors.h"
 
 namespace kestrova {
 

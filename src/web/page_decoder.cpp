@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "services/errors.h"
-#include "services/utf8_text.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/utf8_text.h"
 #include "web/charset.h"
 
 namespace kestrova {
@@ -13,12 +14,6 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 bool isAscii(char c) {
     return static_cast<unsigned char>(c) < 0x80;
-}
-
-/// A CP932 byte that takes the next byte as its second half.
-bool isCp932Lead(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 }  // namespace
@@ -71,7 +66,7 @@ void TextDecoder::convert(std::string_view bytes, std::string& out) {
         out.append(bytes.substr(pos, runStart - pos));
         std::size_t runEnd = runStart;
         while (runEnd < bytes.size() && !isAscii(bytes[runEnd])) {
-            runEnd += isCp932Lead(bytes[runEnd]) ? 2 : 1;
+            runEnd += isCp932LeadByte(bytes[runEnd]) ? 2 : 1;
         }
         runEnd = std::min(runEnd, bytes.size());
         if (runEnd > runStart) {

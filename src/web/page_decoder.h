@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "services/iconv_converter.h"
+#include "base/iconv_converter.h"
 
 namespace kestrova {
 

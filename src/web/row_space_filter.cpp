@@ -2,12 +2,10 @@
 
 #include <cstring>
 
+#include "web/html_text.h"
+
 namespace kestrova {
 namespace {
-
-inline bool isHtmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 /// The three bytes after "<" or "</" name td, th or tr.
 inline bool isRowTagName(const char* name) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "web/html_text.h"
 #include "web/row_space_filter.h"
 
 namespace kestrova {
@@ -80,10 +81,6 @@ Tag classify(const char* name) {
         }
     }
     return classifyByLength(name);
-}
-
-bool isHtmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <string>
 #include <string_view>
 
-#include "services/utf8_text.h"
+#include "base/utf8_text.h"
 #include "web/http_request.h"
 
 namespace kestrova {

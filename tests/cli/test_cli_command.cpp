@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cp932.h"
 #include "cli/cli_command.h"
 #include "export/data_kinds.h"
-#include "services/cp932.h"
 #include "support/temp_dir.h"
 
 namespace kestrova::cli {

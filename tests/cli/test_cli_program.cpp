@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cp932.h"
 #include "child_process.h"
 #include "cli/cli_options.h"
 #include "sample_server.h"
-#include "services/cp932.h"
 #include "support/temp_dir.h"
 
 namespace kestrova::cli {

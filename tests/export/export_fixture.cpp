@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "export/data_file_names.h"
+
 namespace kestrova::test {
 
 namespace {

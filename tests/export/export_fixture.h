@@ -10,11 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ss_logging.h"
 #include "export/export_run.h"
 #include "export/export_state.h"
 #include "sample_server.h"
 #include "services/core_context.h"
-#include "services/ss_logging.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 

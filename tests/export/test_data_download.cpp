@@ -14,21 +14,19 @@ using DataDownload = ExportTest;
 TEST_F(DataDownload, ProbeAndMissingFileLeaveTableAndRequestAlone) {
     server.setDataFile("TF150207.html",
                        makeFile("20150207:x", {makeRecord("2015020706010101", "1")}));
-    std::string request = "TF150207.html";
-    std::int32_t status = -1;
-    ASSERT_TRUE(Get_TFData(*ctx, state, request, status, false));
+    ASSERT_TRUE(Get_TFData(*ctx, state, "TF150207.html", false).ok);
     ASSERT_EQ(state.TFDataRowCount, 1);
     ui.activity.clear();
 
-    std::string probe = "TF150207.html";
-    EXPECT_TRUE(Get_TFData(*ctx, state, probe, status, true));
-    EXPECT_EQ(status, 200);
-    EXPECT_EQ(probe, "TF150207.html");
+    const TFDataResult probe = Get_TFData(*ctx, state, "TF150207.html", true);
+    EXPECT_TRUE(probe.ok);
+    EXPECT_EQ(probe.status, 200);
+    EXPECT_EQ(probe.key, "");
 
-    std::string missing = "TF150209.html";
-    EXPECT_TRUE(Get_TFData(*ctx, state, missing, status, false));
-    EXPECT_EQ(status, 404);
-    EXPECT_EQ(missing, "TF150209.html");
+    const TFDataResult missing = Get_TFData(*ctx, state, "TF150209.html", false);
+    EXPECT_TRUE(missing.ok);
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.key, "");
 
     EXPECT_TRUE(ui.activity.empty());
     EXPECT_TRUE(ui.warnings.empty());
@@ -38,11 +36,10 @@ TEST_F(DataDownload, ProbeAndMissingFileLeaveTableAndRequestAlone) {
 
 TEST_F(DataDownload, ReadsTheHeaderKeyAndCountsRecords) {
     server.setDataFile("TF150207.html", makeFile("  20150207  ", {}));
-    std::string request = "TF150207.html";
-    std::int32_t status = 0;
     state.ThisWeekMode = 1;
-    ASSERT_TRUE(Get_TFData(*ctx, state, request, status, false));
-    EXPECT_EQ(request, "20150207");  // no ":": the whole trimmed cell
+    const TFDataResult result = Get_TFData(*ctx, state, "TF150207.html", false);
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.key, "20150207");  // no ":": the whole trimmed cell
     EXPECT_EQ(state.TFDataRowCount, 0);
     EXPECT_EQ(
         ui.activityMessages(),
@@ -61,21 +58,16 @@ TEST_F(DataDownload, RefusesPagesThatAreNotTheRequestedFile) {
     for (const Case c : {Case{"TF150207.html", "2015027:x"}, Case{"TF150207.html", "../../x:y"},
                          Case{"TF1501.html", "201502:x"}, Case{"TF1501.html", "20:x"}}) {
         server.setDataFile(c.file, makeFile(c.header, {makeRecord("2015020706010101", "1")}));
-        std::string request = c.file;
-        std::int32_t status = 0;
         ui.warnings.clear();
-        EXPECT_FALSE(Get_TFData(*ctx, state, request, status, false)) << c.header;
+        EXPECT_FALSE(Get_TFData(*ctx, state, c.file, false).ok) << c.header;
         ASSERT_EQ(ui.warnings.size(), 1u);
         EXPECT_TRUE(ui.warnings[0].starts_with("Get_TFData<<")) << ui.warnings[0];
     }
 
     server.addFault({.path = dataPath("TF1501.html"), .kind = sample::FaultKind::NoTables});
-    std::string request = "TF1501.html";
-    std::int32_t status = 0;
-    EXPECT_FALSE(Get_TFData(*ctx, state, request, status, false));
+    EXPECT_FALSE(Get_TFData(*ctx, state, "TF1501.html", false).ok);
 
-    std::string badName = "../TF1501.html";
-    EXPECT_FALSE(Get_TFData(*ctx, state, badName, status, true));
+    EXPECT_FALSE(Get_TFData(*ctx, state, "../TF1501.html", true).ok);
     EXPECT_EQ(server.requestCount("/kestrova/TF1501.html"), 0u);
 }
 
@@ -83,17 +75,14 @@ TEST_F(DataDownload, TableOfExactlyTenThousandRowsFitsOneMoreOverflows) {
     server.addFault({.path = dataPath("TF1501.html"),
                      .kind = sample::FaultKind::OversizedTable,
                      .rows = 10000});
-    std::string request = "TF1501.html";
-    std::int32_t status = 0;
-    ASSERT_TRUE(Get_TFData(*ctx, state, request, status, false));
+    ASSERT_TRUE(Get_TFData(*ctx, state, "TF1501.html", false).ok);
     EXPECT_EQ(state.TFDataRowCount, 9999);
 
     server.clearFaults();
     server.addFault({.path = dataPath("TF1502.html"),
                      .kind = sample::FaultKind::OversizedTable,
                      .rows = 10001});
-    request = "TF1502.html";
-    EXPECT_FALSE(Get_TFData(*ctx, state, request, status, false));
+    EXPECT_FALSE(Get_TFData(*ctx, state, "TF1502.html", false).ok);
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_NE(ui.warnings[0].find("上限"), std::string::npos) << ui.warnings[0];
 }
@@ -106,10 +95,8 @@ TEST_F(DataDownload, StalledAnswerEndsAtTheReceiveTimeOut) {
                      .kind = sample::FaultKind::StallBody,
                      .delay = std::chrono::milliseconds(1500),
                      .afterBytes = 500});
-    std::string request = "TF1501.html";
-    std::int32_t status = 0;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(Get_TFData(*ctx, state, request, status, false));
+    EXPECT_FALSE(Get_TFData(*ctx, state, "TF1501.html", false).ok);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_TRUE(ui.warnings[0].starts_with("Get_TFData<<")) << ui.warnings[0];
@@ -117,10 +104,9 @@ TEST_F(DataDownload, StalledAnswerEndsAtTheReceiveTimeOut) {
 
 TEST_F(DataDownload, NoAnswerIsAFailureWithStatusZero) {
     server.stop();
-    std::string request = "TF1501.html";
-    std::int32_t status = 7;
-    EXPECT_FALSE(Get_TFData(*ctx, state, request, status, true));
-    EXPECT_EQ(status, 0);
+    const TFDataResult result = Get_TFData(*ctx, state, "TF1501.html", true);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.status, 0);
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_NE(logText().find("Get_TFData<<"), std::string::npos);
 }

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "export/data_file_names.h"
 #include "export/data_kinds.h"
-#include "export/export_state.h"
 
 namespace kestrova {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ss_logging.h"
 #include "services/activity.h"
-#include "services/ss_logging.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ss_logging.h"
 #include "sample_server.h"
 #include "services/core_context.h"
-#include "services/ss_logging.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 

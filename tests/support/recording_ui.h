@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "services/user_interface.h"
+#include "base/user_interface.h"
 
 namespace kestrova::test {
 

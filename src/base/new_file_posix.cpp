@@ -2,7 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "services/new_file.h"
+#include "base/new_file.h"
 
 namespace kestrova {
 namespace {

@@ -1,10 +1,10 @@
-#include "services/cp932.h"
+#include "base/cp932.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "services/iconv_converter.h"
-#include "services/utf8_text.h"
+#include "base/iconv_converter.h"
+#include "base/utf8_text.h"
 
 namespace kestrova {
 namespace {

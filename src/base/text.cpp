@@ -1,4 +1,4 @@
-#include "services/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 
@@ -32,6 +32,23 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 bool isAsciiDigits(std::string_view text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string toLowerAscii(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return toLowerAscii(c); });
+    return lower;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return toLowerAscii(x) == toLowerAscii(y); });
+}
+
+bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace kestrova

@@ -1,6 +1,6 @@
-#include "services/atomic_file.h"
+#include "base/atomic_file.h"
 
-#include "services/new_file.h"
+#include "base/new_file.h"
 
 namespace kestrova {
 namespace {

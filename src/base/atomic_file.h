@@ -5,8 +5,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "services/errors.h"
-#include "services/new_file.h"
+#include "base/errors.h"
+#include "base/new_file.h"
 
 namespace kestrova {
 

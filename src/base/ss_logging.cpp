@@ -1,4 +1,4 @@
-#include "services/ss_logging.h"
+#include "base/ss_logging.h"
 
 #include <array>
 #include <cerrno>
@@ -6,8 +6,8 @@
 #include <fstream>
 #include <new>
 
-#include "services/cp932.h"
-#include "services/local_time.h"
+#include "base/cp932.h"
+#include "base/local_time.h"
 
 namespace kestrova {
 namespace {

@@ -1,6 +1,6 @@
-#include "services/iconv_converter.h"
+#include "base/iconv_converter.h"
 
-#include "services/errors.h"
+#include "base/errors.h"
 
 namespace kestrova {
 

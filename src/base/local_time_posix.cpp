@@ -1,6 +1,6 @@
 #include <ctime>
 
-#include "services/local_time.h"
+#include "base/local_time.h"
 
 namespace kestrova {
 

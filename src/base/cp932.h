@@ -13,6 +13,13 @@ struct Cp932Text {
     std::size_t unmappable = 0;
 };
 
+/// A CP932 byte that takes the next byte as the second half of its character. The second
+/// byte may look like ASCII ("]", "\\"), so byte searches in CP932 text must skip it.
+constexpr bool isCp932LeadByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 /// UTF-8 (the program's internal text) to CP932. Invalid UTF-8 input counts as unmappable.
 Cp932Text toCp932(std::string_view utf8);
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "services/cp932.h"
-#include "services/ss_logging.h"
+#include "base/cp932.h"
+#include "base/ss_logging.h"
 #include "support/temp_dir.h"
 
 namespace kestrova {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "services/cp932.h"
+#include "base/cp932.h"
 
 namespace kestrova {
 namespace {
