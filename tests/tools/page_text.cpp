@@ -73,6 +73,10 @@ std::string utf8ToCp932(std::string_view utf8) {
     return convert("CP932", "UTF-8", utf8);
 }
 
+std::string shiftJisToUtf8(std::string_view shiftJis) {
+    return convert("UTF-8", "SHIFT_JIS", shiftJis);
+}
+
 std::size_t countOf(std::string_view text, std::string_view needle) {
     std::size_t n = 0;
     for (std::size_t pos = text.find(needle); pos != std::string_view::npos;

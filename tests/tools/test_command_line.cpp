@@ -50,6 +50,27 @@ TEST(SampleServerCommandLine, ReadsEachFaultKind) {
     EXPECT_EQ(parseFault("/p=notables").kind, FaultKind::NoTables);
 }
 
+TEST(SampleServerCommandLine, ReadsRaceAuthorityFaultsAndTheirPageCode) {
+    const Fault status =
+        parseFault("/JRADB/accessD.html@pw01drl00062026010220260110/FE=status:500");
+    EXPECT_EQ(status.path, "/JRADB/accessD.html");
+    EXPECT_EQ(status.pageCode, "pw01drl00062026010220260110/FE");
+    EXPECT_EQ(status.status, 500);
+    const Fault any = parseFault("/JRADB/accessO.html=slow:100");
+    EXPECT_TRUE(any.pageCode.empty());
+    EXPECT_EQ(parseFault("/p@c=nocodes").kind, FaultKind::NoCodes);
+    EXPECT_EQ(parseFault("/p@c=unclosed").kind, FaultKind::UnclosedQuote);
+    EXPECT_EQ(parseFault("/p@c=duplicate").nth, 1);
+    const Fault third = parseFault("/p@c=duplicate:3");
+    EXPECT_EQ(third.kind, FaultKind::DuplicateCode);
+    EXPECT_EQ(third.nth, 3);
+    EXPECT_EQ(parseFault("/p@c=unknowncode").kind, FaultKind::UnknownCode);
+    EXPECT_EQ(parseFault("/p@c=reverseddays").kind, FaultKind::ReversedDays);
+    const Fault redirect = parseFault("/JRADB/accessS.html=redirect:307");
+    EXPECT_EQ(redirect.kind, FaultKind::Redirect);
+    EXPECT_EQ(redirect.status, 307);
+}
+
 TEST(SampleServerCommandLine, RejectsBadArguments) {
     for (const std::vector<std::string_view>& args :
          std::vector<std::vector<std::string_view>>{{"--port"},
@@ -63,6 +84,10 @@ TEST(SampleServerCommandLine, RejectsBadArguments) {
                                                     {"--fault", "/p=status:99"},
                                                     {"--fault", "/p=melt"},
                                                     {"--fault", "p=notables"},
+                                                    {"--fault", "/p@=nocodes"},
+                                                    {"--fault", "/p=duplicate:0"},
+                                                    {"--fault", "/p=redirect:303"},
+                                                    {"--fault", "/p=redirect"},
                                                     {"--verbose"}}) {
         EXPECT_THROW(parseCommandLine(args), std::invalid_argument) << args[0];
     }
@@ -71,8 +96,10 @@ TEST(SampleServerCommandLine, RejectsBadArguments) {
 TEST(SampleServerCommandLine, SampleIniPointsAtTheServer) {
     EXPECT_EQ(sampleIni("127.0.0.1:8080", false),
               "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=127.0.0.1:8080\r\n"
-              "PublicHost=127.0.0.1:8080\r\n");
-    EXPECT_NE(sampleIni("127.0.0.1:8443", true).find("REVNIW=9\r\n"), std::string::npos);
+              "PublicHost=127.0.0.1:8080\r\nRaceAuthorityHost=http://127.0.0.1:8080\r\n");
+    const std::string tls = sampleIni("127.0.0.1:8443", true);
+    EXPECT_NE(tls.find("REVNIW=9\r\n"), std::string::npos);
+    EXPECT_NE(tls.find("RaceAuthorityHost=https://127.0.0.1:8443\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -104,12 +104,15 @@ int portOf(const std::string& line) {
 
 TEST(SampleServerProgram, ServesUntilTerminatedAndPrintsItsSettings) {
     ServerProcess server({"--port", "0", "--print-ini", "--newest", "2025-06", "--fault",
-                          "/kestrova/tfdata2/TF2506.html=status:503"});
-    const std::string out = server.read(5);
+                          "/kestrova/tfdata2/TF2506.html=status:503", "--fault",
+                          "/JRADB/accessD.html@pw01dli00/F3=redirect:302"});
+    const std::string out = server.read(6);
     ASSERT_TRUE(out.starts_with("listening on http://127.0.0.1:")) << out;
     const std::string first = out.substr(0, out.find('\n'));
     const int port = portOf(first);
     EXPECT_NE(out.find("REVNIW=10\r\nMemberHost=127.0.0.1:" + std::to_string(port)),
+              std::string::npos);
+    EXPECT_NE(out.find("RaceAuthorityHost=http://127.0.0.1:" + std::to_string(port) + "\r\n"),
               std::string::npos);
 
     httplib::Client c("127.0.0.1", port);
@@ -122,6 +125,14 @@ TEST(SampleServerProgram, ServesUntilTerminatedAndPrintsItsSettings) {
     auto newer = c.Get("/kestrova/tfdata2/TF2507.html");
     ASSERT_TRUE(newer);
     EXPECT_EQ(newer->status, 404);
+    auto moved =
+        c.Post("/JRADB/accessD.html", "cname=pw01dli00%2FF3", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->status, 302);
+    auto cards = c.Post("/moved/JRADB/accessD.html", "cname=pw01dli00%2FF3",
+                        "application/x-www-form-urlencoded");
+    ASSERT_TRUE(cards);
+    EXPECT_EQ(cards->status, 200);
 
     EXPECT_EQ(server.end(SIGTERM), 0);
 }

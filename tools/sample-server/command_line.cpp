@@ -41,8 +41,11 @@ const char* const kUsage =
     "  --newest YYYY-MM       newest month file served (default: last month)\n"
     "  --week-days D,D        day files served, yyyymmdd (default: this week's meeting days)\n"
     "  --seed N               data seed (1)\n"
-    "  --fault PATH=KIND      status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS,\n"
-    "                         notables; may be repeated\n"
+    "  --fault PATH[@CODE]=KIND\n"
+    "                         status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS,\n"
+    "                         notables, nocodes, unclosed, duplicate[:N], unknowncode,\n"
+    "                         reverseddays, redirect:STATUS; @CODE limits a fault on a racing-\n"
+    "                         authority path to POSTs of that page code; may be repeated\n"
     "  --print-ini            print a Kestrova.Ini for this server\n"
     "  --help                 this text\n";
 
@@ -52,7 +55,16 @@ Fault parseFault(std::string_view option) {
         throw std::invalid_argument("bad fault (PATH=KIND expected): " + std::string(option));
     }
     Fault fault;
-    fault.path = std::string(option.substr(0, eq));
+    const std::string_view target = option.substr(0, eq);
+    const std::size_t at = target.find('@');
+    fault.path = std::string(target.substr(0, at));
+    if (at != std::string_view::npos) {
+        fault.pageCode = std::string(target.substr(at + 1));
+        if (fault.pageCode.empty()) {
+            throw std::invalid_argument("bad fault (page code after @ expected): " +
+                                        std::string(option));
+        }
+    }
     const std::vector<std::string_view> parts = split(option.substr(eq + 1), ':');
     const std::string_view kind = parts[0];
     const auto want = [&](std::size_t n) {
@@ -87,6 +99,36 @@ Fault parseFault(std::string_view option) {
     } else if (kind == "notables") {
         want(0);
         fault.kind = FaultKind::NoTables;
+    } else if (kind == "nocodes") {
+        want(0);
+        fault.kind = FaultKind::NoCodes;
+    } else if (kind == "unclosed") {
+        want(0);
+        fault.kind = FaultKind::UnclosedQuote;
+    } else if (kind == "duplicate") {
+        if (parts.size() > 1) {
+            want(1);
+            fault.nth = static_cast<int>(number(parts[1], "position"));
+        }
+        fault.kind = FaultKind::DuplicateCode;
+        if (fault.nth < 1) {
+            throw std::invalid_argument("bad position: " + std::string(parts[1]));
+        }
+    } else if (kind == "unknowncode") {
+        want(0);
+        fault.kind = FaultKind::UnknownCode;
+    } else if (kind == "reverseddays") {
+        want(0);
+        fault.kind = FaultKind::ReversedDays;
+    } else if (kind == "redirect") {
+        want(1);
+        fault.kind = FaultKind::Redirect;
+        fault.status = static_cast<int>(number(parts[1], "status"));
+        if (fault.status != 301 && fault.status != 302 && fault.status != 307 &&
+            fault.status != 308) {
+            throw std::invalid_argument("bad redirect status (301, 302, 307 or 308): " +
+                                        std::string(parts[1]));
+        }
     } else {
         throw std::invalid_argument("unknown fault kind: " + std::string(kind));
     }
@@ -164,7 +206,8 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
 std::string sampleIni(const std::string& hostPort, bool https) {
     // REVNIW "10" selects plain http; anything else https.
     return std::string("[SYS_ENV]\r\nREVNIW=") + (https ? "9" : "10") +
-           "\r\nMemberHost=" + hostPort + "\r\nPublicHost=" + hostPort + "\r\n";
+           "\r\nMemberHost=" + hostPort + "\r\nPublicHost=" + hostPort +
+           "\r\nRaceAuthorityHost=" + (https ? "https://" : "http://") + hostPort + "\r\n";
 }
 
 }  // namespace kestrova::sample

@@ -21,7 +21,8 @@ struct CommandLine {
 /// with a message naming the bad argument.
 CommandLine parseCommandLine(const std::vector<std::string_view>& args);
 
-/// "PATH=KIND[:ARGS]": status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS, notables.
+/// "PATH[@CODE]=KIND[:ARGS]": status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS,
+/// notables, nocodes, unclosed, duplicate[:N], unknowncode, reverseddays, redirect:STATUS.
 Fault parseFault(std::string_view option);
 
 /// A Kestrova.Ini that points the program at a server on `hostPort`.

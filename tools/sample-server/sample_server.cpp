@@ -16,6 +16,8 @@
 #include "data_paths.h"
 #include "fixed_pages.h"
 #include "page_cache.h"
+#include "race_authority.h"
+#include "race_site.h"
 
 namespace kestrova::sample {
 namespace {
@@ -23,9 +25,17 @@ namespace {
 using Body = std::shared_ptr<const std::string>;
 
 struct Answer {
+    Answer() = default;
+    Answer(int status, Body body, std::string contentType, std::string location = {})
+        : status(status),
+          body(std::move(body)),
+          contentType(std::move(contentType)),
+          location(std::move(location)) {}
+
     int status = 200;
     Body body;
     std::string contentType;  // empty: no Content-Type header
+    std::string location;     // a redirect's target
 };
 
 Body makeBody(std::string text) {
@@ -37,6 +47,91 @@ int todayDays() {
     std::tm local{};
     localtime_r(&now, &local);
     return daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+/// A field of a form body with "%XX" and "+" decoded; empty when the form has none.
+std::string formField(std::string_view body, std::string_view name) {
+    std::size_t start = 0;
+    while (start <= body.size()) {
+        const std::size_t end = std::min(body.find('&', start), body.size());
+        const std::string_view field = body.substr(start, end - start);
+        if (field.size() > name.size() && field.starts_with(name) && field[name.size()] == '=') {
+            const std::string_view value = field.substr(name.size() + 1);
+            std::string out;
+            for (std::size_t i = 0; i < value.size(); ++i) {
+                if (value[i] == '%' && i + 2 < value.size() && hexValue(value[i + 1]) >= 0 &&
+                    hexValue(value[i + 2]) >= 0) {
+                    out += static_cast<char>(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2]));
+                    i += 2;
+                } else {
+                    out += value[i] == '+' ? ' ' : value[i];
+                }
+            }
+            return out;
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+bool isForm(const httplib::Request& req) {
+    return req.get_header_value("Content-Type").starts_with("application/x-www-form-urlencoded");
+}
+
+/// The entry path itself for a racing-authority path under kMovedPrefix; others unchanged.
+std::string canonicalPath(const std::string& path) {
+    if (const auto family = familyOfPath(path)) {
+        return std::string(entryPath(*family));
+    }
+    return path;
+}
+
+bool applies(const Fault& fault, const std::string& path, const std::string& code) {
+    const bool samePath =
+        fault.path == path || (fault.kind != FaultKind::Redirect && familyOfPath(path) &&
+                               fault.path == canonicalPath(path));
+    return samePath && (fault.pageCode.empty() || fault.pageCode == code);
+}
+
+void addListFault(CodeListFaults& list, const Fault& fault) {
+    switch (fault.kind) {
+        case FaultKind::NoCodes:
+            list.noCodes = true;
+            break;
+        case FaultKind::UnclosedQuote:
+            list.unclosedLast = true;
+            break;
+        case FaultKind::DuplicateCode:
+            list.duplicate = std::max(1, fault.nth);
+            break;
+        case FaultKind::UnknownCode:
+            list.unknownCode = true;
+            break;
+        case FaultKind::ReversedDays:
+            list.reversedDays = true;
+            break;
+        default:
+            break;
+    }
+}
+
+bool isListFault(FaultKind kind) {
+    return kind == FaultKind::NoCodes || kind == FaultKind::UnclosedQuote ||
+           kind == FaultKind::DuplicateCode || kind == FaultKind::UnknownCode ||
+           kind == FaultKind::ReversedDays;
 }
 
 constexpr std::size_t kCachedPages = 4;
@@ -55,6 +150,7 @@ struct SampleServer::Impl {
         if (options.weekDays.empty()) {
             options.weekDays = weekMeetingDays(todayDays());
         }
+        site = std::make_unique<RaceSite>(options.weekDays, todayDays(), options.seed);
     }
 
     ServerOptions options;
@@ -62,9 +158,12 @@ struct SampleServer::Impl {
     std::thread thread;
     std::atomic<bool> stopping{false};
     int port = 0;
+    std::unique_ptr<RaceSite> site;
 
     mutable std::mutex mutex;
     std::map<std::string, Answer> fixedPages;
+    std::map<std::pair<std::string, std::string>, Answer> postPages;  // path, page code
+    std::map<std::string, std::vector<std::string>> posted;
     std::map<std::string, std::optional<Answer>> dataFiles;  // nullopt: removed
     std::vector<Fault> faults;
     std::map<std::string, std::size_t> counts;
@@ -85,17 +184,24 @@ struct SampleServer::Impl {
     }
 
     void handle(const httplib::Request& req, httplib::Response& res) {
+        const std::string code = req.method == "POST" ? formField(req.body, "cname") : "";
         std::optional<Fault> fault;
         std::optional<std::chrono::milliseconds> slow;
+        CodeListFaults listFaults;
         {
             std::lock_guard lock(mutex);
             ++counts[req.path];
+            if (req.method == "POST") {
+                posted[req.path].push_back(code);
+            }
             for (const Fault& f : faults) {
-                if (f.path != req.path) {
+                if (!applies(f, req.path, code)) {
                     continue;
                 }
                 if (f.kind == FaultKind::Slow) {
                     slow = f.delay;
+                } else if (isListFault(f.kind)) {
+                    addListFault(listFaults, f);
                 } else if (!fault) {
                     fault = f;
                 }
@@ -105,11 +211,13 @@ struct SampleServer::Impl {
             res.status = 503;
             return;
         }
-        Answer answer = fault ? faultAnswer(req, *fault) : normalAnswer(req);
+        Answer answer = fault ? faultAnswer(req, *fault, code, listFaults)
+                              : normalAnswer(req, code, listFaults);
         send(res, answer, fault);
     }
 
-    Answer faultAnswer(const httplib::Request& req, const Fault& fault) {
+    Answer faultAnswer(const httplib::Request& req, const Fault& fault, const std::string& code,
+                       const CodeListFaults& listFaults) {
         switch (fault.kind) {
             case FaultKind::Status:
                 return {fault.status, makeBody(statusPage(fault.status)),
@@ -119,19 +227,42 @@ struct SampleServer::Impl {
             case FaultKind::OversizedTable:
                 return {200, makeBody(oversizedPage(req.path, fault.rows, options.seed)),
                         "text/html; charset=Shift_JIS"};
+            case FaultKind::Redirect: {
+                const std::string target = std::string(kMovedPrefix) + req.path;
+                const std::string host = req.get_header_value("Host");
+                const char* scheme = options.certFile.empty() ? "http://" : "https://";
+                return {
+                    fault.status,
+                    makeBody("<html><body><a href=\"" + target + "\">Moved</a></body></html>\n"),
+                    "text/html", host.empty() ? target : scheme + host + target};
+            }
             default:
-                return normalAnswer(req);
+                return normalAnswer(req, code, listFaults);
         }
     }
 
-    Answer normalAnswer(const httplib::Request& req) {
+    Answer normalAnswer(const httplib::Request& req, const std::string& code,
+                        const CodeListFaults& listFaults) {
         {
             std::lock_guard lock(mutex);
             if (auto it = fixedPages.find(req.path); it != fixedPages.end()) {
                 return it->second;
             }
+            if (req.method == "POST") {
+                const auto it = postPages.find({canonicalPath(req.path), code});
+                if (it != postPages.end()) {
+                    return it->second;
+                }
+            }
         }
         const std::string& path = req.path;
+        if (const auto family = familyOfPath(path)) {
+            // The site reads the code from the form only.
+            SitePage page = req.method == "POST" && isForm(req)
+                                ? site->page(*family, code, listFaults)
+                                : RaceSite::errorPage();
+            return {200, makeBody(std::move(page.body)), std::move(page.contentType)};
+        }
         if (req.method == "GET" && path == kVersionPath) {
             return {200, makeBody(versionPage()), "text/html; charset=UTF-8"};
         }
@@ -199,6 +330,9 @@ struct SampleServer::Impl {
 
     void send(httplib::Response& res, const Answer& answer, const std::optional<Fault>& fault) {
         res.status = answer.status;
+        if (!answer.location.empty()) {
+            res.set_header("Location", answer.location);
+        }
         const Body body = answer.body;
         const bool cut = fault && fault->kind == FaultKind::CutBody;
         if (body->empty() && !cut) {
@@ -332,6 +466,13 @@ void SampleServer::setPage(const std::string& path, std::string body, std::strin
     impl_->fixedPages[path] = Answer{200, makeBody(std::move(body)), std::move(contentType)};
 }
 
+void SampleServer::setPostPage(const std::string& path, const std::string& pageCode,
+                               std::string body, std::string contentType) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->postPages[{canonicalPath(path), pageCode}] =
+        Answer{200, makeBody(std::move(body)), std::move(contentType)};
+}
+
 void SampleServer::setDataFile(const std::string& fileName, DataFile file, Charset charset) {
     const Answer answer{200, makeBody(renderDataPage(file, charset)), contentTypeOf(charset)};
     std::lock_guard lock(impl_->mutex);
@@ -357,6 +498,12 @@ std::size_t SampleServer::requestCount(const std::string& path) const {
     std::lock_guard lock(impl_->mutex);
     const auto it = impl_->counts.find(path);
     return it == impl_->counts.end() ? 0 : it->second;
+}
+
+std::vector<std::string> SampleServer::postedCodes(const std::string& path) const {
+    std::lock_guard lock(impl_->mutex);
+    const auto it = impl_->posted.find(path);
+    return it == impl_->posted.end() ? std::vector<std::string>{} : it->second;
 }
 
 }  // namespace kestrova::sample
