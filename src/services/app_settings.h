@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kestrova {
 
@@ -14,16 +15,20 @@ inline constexpr const char* kDefaultRaceAuthorityHost = "www.jra.go.jp";
 struct ServerSettings {
     /// HttpSchemeSetting: trimmed "REVNIW", "9" when blank or missing, "" when the read failed.
     std::string schemeSetting = "9";
-    std::string memberHost = kDefaultMemberHost;                ///< key "MemberHost"
-    std::string publicHost = kDefaultPublicHost;                ///< key "PublicHost"
-    std::string raceAuthorityHost = kDefaultRaceAuthorityHost;  ///< key "RaceAuthorityHost"
+    std::string memberHost = kDefaultMemberHost;  ///< key "MemberHost"
+    std::string publicHost = kDefaultPublicHost;  ///< key "PublicHost"
+    /// Key "RaceAuthorityHost"; may begin with "http://" or "https://" (default https).
+    std::string raceAuthorityHost = kDefaultRaceAuthorityHost;
+    /// One Japanese message per host value that is not a host: such a setting is not
+    /// replaced by the default behind the user's back; front ends refuse to run.
+    std::vector<std::string> problems;
 };
 
 /// "Kestrova.Ini" in `appFolder`.
 std::filesystem::path settingsFile(const std::filesystem::path& appFolder);
 
 /// A host that is not a plain name or address with an optional port ("127.0.0.1:8080") is
-/// ignored in favour of the default, so that it cannot change the paths built from it.
+/// reported in `problems`, since it would change the addresses built from it.
 ServerSettings loadServerSettings(const std::filesystem::path& iniFile);
 
 }  // namespace kestrova

@@ -74,21 +74,22 @@ bool sameName(std::string_view cp932Name, std::string_view utf8Name) {
 /// One line of the file as it stands on disk.
 struct Line {
     std::string_view text;    ///< without its line end
-    std::string_view ending;  ///< "\r\n", "\n" or "" for a last line without one
+    std::string_view ending;  ///< "\r\n", "\n", "\r" or "" for a last line without one
 };
 
+/// Lines end in CR LF, LF or a lone CR, as the platform reads them.
 std::vector<Line> splitLines(std::string_view bytes) {
     std::vector<Line> lines;
     while (!bytes.empty()) {
-        const auto newline = bytes.find('\n');
-        if (newline == std::string_view::npos) {
+        const auto end = bytes.find_first_of("\r\n");
+        if (end == std::string_view::npos) {
             lines.push_back({bytes, {}});
             break;
         }
-        const bool crlf = newline > 0 && bytes[newline - 1] == '\r';
-        lines.push_back({bytes.substr(0, crlf ? newline - 1 : newline),
-                         bytes.substr(crlf ? newline - 1 : newline, crlf ? 2 : 1)});
-        bytes.remove_prefix(newline + 1);
+        const bool crlf = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
+        const std::size_t endingLength = crlf ? 2 : 1;
+        lines.push_back({bytes.substr(0, end), bytes.substr(end, endingLength)});
+        bytes.remove_prefix(end + endingLength);
     }
     return lines;
 }

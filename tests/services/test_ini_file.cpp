@@ -1,5 +1,6 @@
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,21 @@ TEST_F(IniFile, ReadsLfOnlyFilesAndSectionsWithoutClosingBracket) {
     writeFile(ini, "[USE_OPT1\nTFJV_Path=C:\\TFJV\n[A" + toCp932("‐").bytes + "B]\nk=v\n");
     EXPECT_EQ(read("USE_OPT1", "TFJV_Path"), "C:\\TFJV");
     EXPECT_EQ(read("A‐B", "k"), "v");
+}
+
+TEST_F(IniFile, ALoneCrEndsALineAsTheLfAndCrLfDo) {
+    writeFile(ini, "[SYS_ENV]\rM_Top=10\rM_Left=20\r[USE_OPT1]\nTFJV_Path=C:\\TFJV\r\n");
+    EXPECT_EQ(read("SYS_ENV", "M_Top"), "10");
+    EXPECT_EQ(read("SYS_ENV", "M_Left"), "20");
+    EXPECT_EQ(read("USE_OPT1", "TFJV_Path"), "C:\\TFJV");
+
+    // A new key joins its own section; every line keeps its own ending.
+    ASSERT_TRUE(WriteIniSetting(ini, "SYS_ENV", "REVNIW", "10"));
+    EXPECT_EQ(readFile(ini),
+              "[SYS_ENV]\rM_Top=10\rM_Left=20\rREVNIW=10\r\n[USE_OPT1]\nTFJV_Path=C:\\TFJV\r\n");
+    ASSERT_TRUE(WriteIniSetting(ini, "SYS_ENV", "M_Top", "11"));
+    EXPECT_EQ(read("SYS_ENV", "M_Top"), "11");
+    EXPECT_EQ(read("SYS_ENV", "M_Left"), "20");
 }
 
 TEST_F(IniFile, FirstMatchingSectionAndKeyWin) {
@@ -237,8 +253,24 @@ TEST_F(IniFile, ServerSettingsComeFromSysEnv) {
     settings = loadServerSettings(ini);
     EXPECT_EQ(settings.schemeSetting, "10");
     EXPECT_EQ(settings.memberHost, "127.0.0.1:8080");
-    EXPECT_EQ(settings.publicHost, kDefaultPublicHost);
     EXPECT_EQ(settings.raceAuthorityHost, kDefaultRaceAuthorityHost);
+    // A value that is not a host is reported, not quietly replaced by the real server.
+    EXPECT_EQ(settings.publicHost, kDefaultPublicHost);
+    EXPECT_EQ(settings.problems, std::vector<std::string>{
+                                     "設定ファイルの [SYS_ENV] PublicHost の値が正しくありません: "
+                                     "evil.example/x?"});
+
+    for (const char* bad :
+         {"host:", "host:0", "host:65536", "host:80:81", "[::1", "-x", "a b", "http://x"}) {
+        writeFile(ini, std::string("[SYS_ENV]\r\nMemberHost=") + bad + "\r\n");
+        EXPECT_EQ(loadServerSettings(ini).problems.size(), 1u) << bad;
+    }
+    writeFile(ini,
+              "[SYS_ENV]\r\nMemberHost=[::1]:8443\r\nPublicHost=www.kestrova.jp\r\n"
+              "RaceAuthorityHost=http://127.0.0.1:8080\r\n");
+    settings = loadServerSettings(ini);
+    EXPECT_TRUE(settings.problems.empty());
+    EXPECT_EQ(settings.raceAuthorityHost, "http://127.0.0.1:8080");
 
     writeFile(ini, "[SYS_ENV]\r\nREVNIW=   \r\n");
     EXPECT_EQ(loadServerSettings(ini).schemeSetting, "9");
