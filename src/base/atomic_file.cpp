@@ -51,25 +51,6 @@ void writeFileAtomically(const fs::path& file, std::string_view bytes, FlushToDi
     }
 }
 
-std::string fileErrorReason(const std::error_code& error) {
-    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
-        return "フォルダが見つかりません";
-    }
-    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) {
-        return "アクセスが拒否されました";
-    }
-    if (error == std::errc::read_only_file_system) {
-        return "読み取り専用のドライブです";
-    }
-    if (error == std::errc::no_space_on_device) {
-        return "ディスクの空き容量が足りません";
-    }
-    if (error == std::errc::is_a_directory) {
-        return "同じ名前のフォルダがあります";
-    }
-    return error.message();
-}
-
 std::string pathText(const fs::path& path) {
     const auto text = path.u8string();
     return {text.begin(), text.end()};

@@ -25,9 +25,6 @@ class FileError : public Error {
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
                          FlushToDisk flush = FlushToDisk::Now);
 
-/// Japanese wording of a file system error, for messages shown to the user.
-std::string fileErrorReason(const std::error_code& error);
-
 /// The path as UTF-8 text, for messages and logs.
 std::string pathText(const std::filesystem::path& path);
 

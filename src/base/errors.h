@@ -1,8 +1,11 @@
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <utility>
 
 namespace kestrova {
 
@@ -11,6 +14,14 @@ namespace kestrova {
 class Error : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+    /// `detail`: a library's own (often English) words for the log, never shown.
+    Error(const std::string& description, std::string detail)
+        : std::runtime_error(description), detail_(std::move(detail)) {}
+
+    const std::string& detail() const { return detail_; }
+
+  private:
+    std::string detail_;
 };
 
 /// The system's error line: the owner (procedure or window:procedure), "<<", the error
@@ -20,5 +31,12 @@ inline std::string errorText(std::string_view owner, std::string_view descriptio
     text.append("<<").append(description).append(">>");
     return text;
 }
+
+/// Japanese wording of a system error (file, disk), for messages shown to the user.
+std::string fileErrorReason(const std::error_code& error);
+
+/// The Japanese description of any exception a handler catches: an Error's own text, or a
+/// wording for what the standard library throws (whose texts are English).
+std::string describeError(const std::exception& error);
 
 }  // namespace kestrova

@@ -52,7 +52,7 @@ std::string joinArguments(std::span<const std::string_view> args) {
 }
 
 ExportSelection makeSelection(const ExportRequest& request, const SelectionCheckResult& check,
-                              std::filesystem::path hostFolder) {
+                              std::filesystem::path hostFolder, std::chrono::year_month_day today) {
     ExportSelection selection;
     selection.ThisWeekMode = check.ThisWeekMode;
     selection.StartYear = check.StartYear;
@@ -62,6 +62,7 @@ ExportSelection makeSelection(const ExportRequest& request, const SelectionCheck
     selection.indexCodes = request.indexCodes;
     selection.commentEntries = request.commentEntries;
     selection.hostFolder = std::move(hostFolder);
+    selection.today = today;
     return selection;
 }
 
@@ -110,18 +111,26 @@ int runExport(const ExportRequest& request, const CliEnvironment& env) {
     }
 
     const ServerSettings settings = loadServerSettings(iniFile);
-    TerminalUi ui(env.out, env.err, env.progressColumns);
+    if (!settings.problems.empty()) {
+        // A host the user set must not be replaced by the real server behind their back.
+        return refuse(log, env, settings.problems.front(), false);
+    }
+    TerminalUi ui(env.out, env.err, env.progressColumns, &log);
     ui.setPastData(check.ThisWeekMode == 0);
     try {
         CoreContext ctx(log, ui, MemberServer(settings.memberHost, settings.schemeSetting));
         ExportState state;
         state.MonthFileTemplates = makeMonthFileTemplates(static_cast<int>(env.today.year()));
-        switch (TFJV_CsvOut(ctx, state, makeSelection(request, check, hostFolder), &ui)) {
+        switch (
+            TFJV_CsvOut(ctx, state, makeSelection(request, check, hostFolder, env.today), &ui)) {
             case ExportOutcome::Finished:
-                // The run has named the failed files; a scheduler must not count it a success.
-                return state.FilesFailed > 0 ? kExitIncomplete : kExitFinished;
+                // The run has named its problems; a scheduler must not count it a success.
+                return state.FilesFailed > 0 || state.Problems > 0 ? kExitIncomplete
+                                                                   : kExitFinished;
             case ExportOutcome::Aborted:
                 return kExitAborted;
+            case ExportOutcome::HostFolderBusy:
+                return kExitBusy;
             case ExportOutcome::NotStarted:
                 break;
         }
@@ -130,8 +139,8 @@ int runExport(const ExportRequest& request, const CliEnvironment& env) {
     } catch (const std::exception& error) {
         // The run handles its own failures; anything that still escapes must not look like
         // success to a scheduler.
-        log.ErrorLog(errorText(kTag, error.what()));
-        ui.info("予期しないエラーが発生しました。<<" + std::string(error.what()) + ">>");
+        log.ErrorLog(errorText(kTag, describeError(error)));
+        ui.info("<<" + describeError(error) + ">>");
         return kExitFailure;
     }
 }

@@ -20,7 +20,8 @@ enum ExitCode : int {
     kExitFailure = 1,     ///< the run broke off without its closing line
     kExitUsage = 2,       ///< bad arguments, refused selection, host folder not usable
     kExitAborted = 3,     ///< "出力処理を中止しました。"
-    kExitIncomplete = 4,  ///< finished, but some comment or index files could not be written
+    kExitIncomplete = 4,  ///< finished with problems: files not written, data missing
+    kExitBusy = 5,        ///< another run is writing into the host folder
 };
 
 /// `export` as given on the command line, duplicates removed.

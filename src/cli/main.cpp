@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/process.h"
 #include "cli/cli_command.h"
 #include "cli/console.h"
 
@@ -23,6 +24,7 @@ std::chrono::year_month_day localToday() {
 
 int main(int argc, char** argv) {
     using namespace kestrova::cli;
+    kestrova::ignoreSignalsThatEndWrites();
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
     const CliEnvironment env{std::cout, std::cerr, stderrTerminalColumns(), executableFolder(),
                              localToday()};

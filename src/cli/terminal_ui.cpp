@@ -12,8 +12,8 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 }  // namespace
 
 TerminalUi::TerminalUi(std::ostream& out, std::ostream& err,
-                       std::optional<std::size_t> progressColumns)
-    : out_(out), err_(err) {
+                       std::optional<std::size_t> progressColumns, const SsLogging* log)
+    : out_(out), err_(err), log_(log) {
     if (progressColumns) {
         bar_.emplace(err, *progressColumns);
     }
@@ -23,7 +23,10 @@ void TerminalUi::addActivity(std::string_view line) {
     if (bar_) {
         bar_->clear();
     }
-    out_ << line << '\n' << std::flush;
+    if (usable(out_, outBroken_, "標準出力")) {
+        out_ << line << '\n' << std::flush;
+        usable(out_, outBroken_, "標準出力");
+    }
     if (running_) {
         redraw();
     }
@@ -77,14 +80,32 @@ void TerminalUi::printError(std::string_view text) {
         bar_->clear();
     }
     // The core joins message lines with CR LF, as its message boxes want; a terminal wants LF.
-    err_ << replaceAll(text, "\r\n", "\n") << '\n' << std::flush;
+    if (usable(err_, errBroken_, "標準エラー")) {
+        err_ << replaceAll(text, "\r\n", "\n") << '\n' << std::flush;
+        usable(err_, errBroken_, "標準エラー");
+    }
     if (running_) {
         redraw();
     }
 }
 
+bool TerminalUi::usable(std::ostream& stream, bool& noted, std::string_view name) {
+    if (noted) {
+        return false;
+    }
+    if (stream) {
+        return true;
+    }
+    noted = true;
+    if (log_ != nullptr) {
+        log_->WarnLog("kestrova-cli: " + std::string(name) +
+                      "に書き込めなくなりました（パイプが閉じられた等）。出力処理は続けます。");
+    }
+    return false;
+}
+
 void TerminalUi::redraw() {
-    if (!bar_) {
+    if (!bar_ || errBroken_) {
         return;
     }
     lastDraw_ = Clock::now();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 
+#include "base/ss_logging.h"
 #include "base/user_interface.h"
 #include "cli/progress_bar.h"
 #include "export/export_run.h"
@@ -17,7 +18,10 @@ namespace kestrova::cli {
 class TerminalUi : public UserInterface, public ExportProgress {
   public:
     /// `progressColumns`: width of the terminal behind `err`, or nullopt for no progress line.
-    TerminalUi(std::ostream& out, std::ostream& err, std::optional<std::size_t> progressColumns);
+    /// A stream that cannot be written any more (a closed pipe) is noted once in `log` and
+    /// left alone; the run goes on.
+    TerminalUi(std::ostream& out, std::ostream& err, std::optional<std::size_t> progressColumns,
+               const SsLogging* log = nullptr);
 
     /// Months (past data) or days (this week) for the progress line.
     void setPastData(bool pastData) { snapshot_.pastData = pastData; }
@@ -41,11 +45,16 @@ class TerminalUi : public UserInterface, public ExportProgress {
     using Clock = std::chrono::steady_clock;
 
     void printError(std::string_view text);
+    /// False, after noting it once, when `stream` can no longer be written.
+    bool usable(std::ostream& stream, bool& noted, std::string_view name);
     void redraw();
     void redrawIfDue();
 
     std::ostream& out_;
     std::ostream& err_;
+    const SsLogging* log_;
+    bool outBroken_ = false;
+    bool errBroken_ = false;
     std::optional<ProgressBar> bar_;
     ProgressSnapshot snapshot_;
     bool running_ = false;

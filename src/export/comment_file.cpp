@@ -139,10 +139,12 @@ bool isFilePrefix(std::string_view prefix) {
 
 }  // namespace
 
-WriterResult CmtOut(const SsLogging& log, const RecordsTable& table, const CommentKindFlags& flags,
-                    const std::filesystem::path& folder, std::string_view dayKey,
-                    std::string_view prefix, std::span<const std::uint32_t> dayRows) {
+WriterResult CmtOut(const SsLogging& log, HostWriter& host, const RecordsTable& table,
+                    const CommentKindFlags& flags, const std::filesystem::path& folder,
+                    std::string_view dayKey, std::string_view prefix,
+                    std::span<const std::uint32_t> dayRows) {
     WriterResult result;
+    std::vector<Meeting> meetings;
     try {
         if (!isValidDayKey(dayKey)) {
             throw Error("日付が正しくありません。(" + std::string(dayKey) + ")");
@@ -150,29 +152,41 @@ WriterResult CmtOut(const SsLogging& log, const RecordsTable& table, const Comme
         if (!isFilePrefix(prefix)) {
             throw Error("ファイル名の接頭辞が正しくありません。(" + std::string(prefix) + ")");
         }
-        const std::vector<Meeting> meetings = groupMeetings(table, dayRows);
-        const std::filesystem::path yearFolder = folder / std::string(dayKey.substr(0, 4));
-        ensureFolder(yearFolder);
+        meetings = groupMeetings(table, dayRows);
+        if (meetings.empty()) {
+            result.ok = true;
+            return result;
+        }
+        const WriteFolder& yearFolder = host.folder(folder / std::string(dayKey.substr(0, 4)), 1);
 
         std::string text;
         for (const Meeting& meeting : meetings) {
-            const std::string hostCode = ON_CONV_KEY(meeting.key);
-            text.clear();
-            text.reserve(meeting.rows.size() * 64);
-            for (const std::uint32_t row : meeting.rows) {
-                appendLine(text, table, row, hostCode, flags);
+            // Each meeting's file stands on its own: one that cannot be written stops no other.
+            try {
+                const std::string hostCode = ON_CONV_KEY(meeting.key);
+                text.clear();
+                text.reserve(meeting.rows.size() * 64);
+                for (const std::uint32_t row : meeting.rows) {
+                    appendLine(text, table, row, hostCode, flags);
+                }
+                if (text.find(kLargeCircle) != std::string::npos) {
+                    text = replaceAll(text, kLargeCircle, kWhiteCircle);
+                }
+                host.writeText(log, kTag, yearFolder, std::string(prefix) + hostCode + ".DAT",
+                               text);
+                result.lines += static_cast<std::int32_t>(meeting.rows.size());
+                ++result.files;
+            } catch (const std::exception& e) {
+                log.ErrorLog(errorText(kTag, describeError(e)));
+                ++result.failedFiles;
             }
-            if (text.find(kLargeCircle) != std::string::npos) {
-                text = replaceAll(text, kLargeCircle, kWhiteCircle);
-            }
-            writeHostFile(log, kTag, yearFolder / (std::string(prefix) + hostCode + ".DAT"), text);
-            result.lines += static_cast<std::int32_t>(meeting.rows.size());
-            ++result.files;
         }
-        result.ok = true;
     } catch (const std::exception& e) {
-        log.ErrorLog(errorText(kTag, e.what()));
+        log.ErrorLog(errorText(kTag, describeError(e)));
+        // None of the day's files was written.
+        result.failedFiles = std::max<std::int64_t>(1, static_cast<std::int64_t>(meetings.size()));
     }
+    result.ok = result.failedFiles == 0;
     return result;
 }
 

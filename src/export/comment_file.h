@@ -8,6 +8,7 @@
 
 namespace kestrova {
 
+class HostWriter;
 class RecordsTable;
 class SsLogging;
 
@@ -18,8 +19,9 @@ class SsLogging;
 ///
 /// `folder` must exist; the year folder is created. Each file replaces the old one only when
 /// complete. A failure is logged as "CmtOut<<description>>"; files completed before it stay.
-WriterResult CmtOut(const SsLogging& log, const RecordsTable& table, const CommentKindFlags& flags,
-                    const std::filesystem::path& folder, std::string_view dayKey,
-                    std::string_view prefix, std::span<const std::uint32_t> dayRows);
+WriterResult CmtOut(const SsLogging& log, HostWriter& host, const RecordsTable& table,
+                    const CommentKindFlags& flags, const std::filesystem::path& folder,
+                    std::string_view dayKey, std::string_view prefix,
+                    std::span<const std::uint32_t> dayRows);
 
 }  // namespace kestrova

@@ -1,7 +1,11 @@
 #include "export/export_run.h"
 
+#include <chrono>
+#include <cstdio>
 #include <exception>
+#include <optional>
 
+#include "base/atomic_file.h"
 #include "base/errors.h"
 #include "base/text.h"
 #include "export/comment_file.h"
@@ -12,7 +16,6 @@
 #include "export/host_folder.h"
 #include "export/index_csv.h"
 #include "export/race_keys.h"
-#include "export/selection_check.h"
 #include "services/activity.h"
 #include "services/core_context.h"
 
@@ -42,12 +45,31 @@ struct CommentGroup {
 constexpr CommentGroup kPrediction{0, "YOS_COM", "YC", "予想コメント "};
 constexpr CommentGroup kResult{1, "KEK_COM", "KC", "結果コメント "};
 
+/// "yyyy年mm月" of a key that begins with yyyymm.
+std::string monthText(std::string_view key) {
+    return std::string(key.substr(0, 4)) + "年" + std::string(key.substr(4, 2)) + "月";
+}
+
+/// "yyyy年mm月dd日" of a day key.
+std::string dayText(std::string_view dayKey) {
+    return monthText(dayKey) + std::string(dayKey.substr(6, 2)) + "日";
+}
+
+/// yyyymm of the month before `today`: the newest month the server should have.
+std::string lastMonthKey(std::chrono::year_month_day today) {
+    const std::chrono::year_month last = today.year() / today.month() - std::chrono::months(1);
+    char key[8];
+    std::snprintf(key, sizeof key, "%04d%02u", static_cast<int>(last.year()) % 10000,
+                  static_cast<unsigned>(last.month()));
+    return key;
+}
+
 /// One run of TFJV_CsvOut.
 class ExportRun {
   public:
     ExportRun(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
-              ExportProgress& progress)
-        : ctx_(ctx), state_(state), selection_(selection), progress_(progress) {}
+              ExportProgress& progress, HostWriter& host)
+        : ctx_(ctx), state_(state), selection_(selection), progress_(progress), host_(host) {}
 
     std::size_t plannedFiles() const {
         if (selection_.ThisWeekMode != 0) {
@@ -71,19 +93,25 @@ class ExportRun {
                 continue;
             }
             for (int month = 1; month <= kMonthsPerYear; ++month) {
-                const auto download = fetch(monthFileName(monthTemplate, month));
+                const std::string fileName = monthFileName(monthTemplate, month);
+                const auto download = fetch(fileName);
                 if (download.failed) {
                     return ExportOutcome::Aborted;
                 }
                 if (download.missing) {
                     // The first month the server does not have ends the export.
+                    reportPassEnd("20" + fileName.substr(2, 4));
                     return ExportOutcome::Finished;
                 }
-                for (const auto& dayKey : dayKeyList(state_.TFDataTable, download.key)) {
-                    dayGroup(dayKey);
+                lastMonth_ = download.key.substr(0, 6);
+                const RecordSelection records = selectRecords(lastMonth_, fileName);
+                for (const auto& dayKey :
+                     dayKeyList(state_.TFDataTable, records.rows, download.key)) {
+                    dayGroup(dayKey, records.rows);
                 }
             }
         }
+        reportPassEnd({});
         return ExportOutcome::Finished;
     }
 
@@ -93,7 +121,18 @@ class ExportRun {
             if (download.failed || download.missing) {
                 return ExportOutcome::Aborted;
             }
-            dayGroup(download.key);
+            const RecordSelection records = selectRecords(download.key, page);
+            if (records.rows.empty()) {
+                // Writing would replace the day's files with empty ones.
+                const std::string line =
+                    dayText(download.key) +
+                    " の有効なデータがないため、ファイルを出力しませんでした。";
+                LogOut(ctx_.ui, ctx_.log, line);
+                ctx_.log.WarnLog(std::string(kRunTag) + ": " + page + ": " + line);
+                ++state_.Problems;
+                continue;
+            }
+            dayGroup(download.key, records.rows);
         }
         return ExportOutcome::Finished;
     }
@@ -131,37 +170,52 @@ class ExportRun {
             result.failed = true;
             return result;
         }
-        warnInvalidRecords(fileName);
         result.key = answer.key;
         return result;
     }
 
-    void warnInvalidRecords(const std::string& fileName) {
-        const std::size_t invalid = countInvalidRecords(state_.TFDataTable);
-        if (invalid == 0) {
-            return;
+    /// The records of the file just read that may be written; the others are reported.
+    RecordSelection selectRecords(std::string_view period, const std::string& fileName) {
+        RecordSelection records = kestrova::selectRecords(state_.TFDataTable, period);
+        if (records.skipped != 0) {
+            const std::string line = "レースキー・日付・値が正しくないデータ " +
+                                     std::to_string(records.skipped) + "件を読み飛ばしました...";
+            LogOut(ctx_.ui, ctx_.log, line);
+            ctx_.log.WarnLog(std::string(kRunTag) + ": " + fileName + ": " + line);
         }
-        const std::string line =
-            "レースキーが正しくないデータ " + std::to_string(invalid) + "件を読み飛ばしました...";
-        LogOut(ctx_.ui, ctx_.log, line);
-        ctx_.log.WarnLog(std::string(kRunTag) + ": " + fileName + ": " + line);
+        return records;
+    }
+
+    /// Names the last month written. A month missing before the newest month the server
+    /// should have (last month) is a gap in its data, not the end of it.
+    void reportPassEnd(const std::string& missingMonth) {
+        const std::string written =
+            lastMonth_.empty() ? std::string("出力できる蓄積データはありませんでした。")
+                               : monthText(lastMonth_) + "分までの蓄積データを出力しました。";
+        if (!missingMonth.empty() && missingMonth < lastMonthKey(selection_.today)) {
+            const std::string line = monthText(missingMonth) +
+                                     "のデータがサーバーにありません。それ以降は出力していません。";
+            LogOut(ctx_.ui, ctx_.log, line);
+            ctx_.log.WarnLog(std::string(kRunTag) + ": " + line);
+            ++state_.Problems;
+        }
+        LogOut(ctx_.ui, ctx_.log, written);
     }
 
     /// The comment and index files of one day.
-    void dayGroup(const std::string& dayKey) {
+    void dayGroup(const std::string& dayKey, const RowList& records) {
         // The month file's own key (yyyymm) heads every day list; it is not a day.
         if (!isValidDayKey(dayKey)) {
             return;
         }
         progress_.dayStarted(dayKey);
-        const RowList rows = recordRowsOfDay(state_.TFDataTable, dayKey);
-        const std::filesystem::path& host = selection_.hostFolder;
+        const RowList rows = recordRowsOfDay(state_.TFDataTable, records, dayKey);
 
         commentGroup(kPrediction, dayKey, rows);
         commentGroup(kResult, dayKey, rows);
         state_.OutputCount = 0;
         for (const auto& code : selection_.indexCodes) {
-            count(AlsOut(ctx_.log, state_.TFDataTable, host / "KSTR_DATA", "KSTR" + code, dayKey,
+            count(AlsOut(ctx_.log, host_, state_.TFDataTable, "KSTR_DATA", "KSTR" + code, dayKey,
                          rows));
         }
         if (state_.OutputCount != 0) {
@@ -178,8 +232,8 @@ class ExportRun {
             return;
         }
         state_.OutputCount = 0;
-        count(CmtOut(ctx_.log, state_.TFDataTable, state_.CommentKindFlags,
-                     selection_.hostFolder / "MY_DATA" / group.folder, dayKey, group.prefix, rows));
+        count(CmtOut(ctx_.log, host_, state_.TFDataTable, state_.CommentKindFlags,
+                     std::filesystem::path("MY_DATA") / group.folder, dayKey, group.prefix, rows));
         LogOut(ctx_.ui, ctx_.log,
                std::string(group.label) + std::to_string(state_.OutputCount) + "件出力しました...");
     }
@@ -199,17 +253,37 @@ class ExportRun {
     void count(const WriterResult& written) {
         state_.OutputCount += written.lines;
         state_.FilesWritten += written.files;
-        if (!written.ok) {
-            ++state_.FilesFailed;
-        }
+        state_.FilesFailed += written.failedFiles;
     }
 
     CoreContext& ctx_;
     ExportState& state_;
     const ExportSelection& selection_;
     ExportProgress& progress_;
+    HostWriter& host_;
     std::size_t downloads_ = 0;
+    std::string lastMonth_;  ///< yyyymm of the last month file read
 };
+
+/// The host folder opened and locked for this run; nothing when it cannot be (the reason has
+/// been shown and logged).
+std::optional<HostWriter> openHostFolder(CoreContext& ctx, const ExportSelection& selection,
+                                         bool& busy) {
+    try {
+        HostWriter host(selection.hostFolder);
+        if (!host.lock()) {
+            busy = true;
+            ctx.log.WarnLog(std::string(kRunTag) + ": " + std::string(kHostFolderBusy) + " (" +
+                            pathText(selection.hostFolder) + ")");
+            ctx.ui.info(kHostFolderBusy);
+            return std::nullopt;
+        }
+        return host;
+    } catch (const std::exception& e) {
+        reportFailure(ctx, kRunTag, describeError(e));
+        return std::nullopt;
+    }
+}
 
 }  // namespace
 
@@ -222,10 +296,22 @@ ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSele
     state.StartYear = selection.StartYear;
     state.FilesWritten = 0;
     state.FilesFailed = 0;
+    state.Problems = 0;
 
+    bool busy = false;
+    std::optional<HostWriter> host = openHostFolder(ctx, selection, busy);
+    if (busy) {
+        report.runEnded(ExportOutcome::HostFolderBusy);
+        return ExportOutcome::HostFolderBusy;
+    }
     LogOut(ctx.ui, ctx.log, "");
     LogOut(ctx.ui, ctx.log, "出力処理を開始しました。");
-    ExportRun run(ctx, state, selection, report);
+    if (!host) {
+        LogOut(ctx.ui, ctx.log, kAbortedLine);
+        report.runEnded(ExportOutcome::Aborted);
+        return ExportOutcome::Aborted;
+    }
+    ExportRun run(ctx, state, selection, report, *host);
     report.runStarted(run.plannedFiles());
 
     ExportOutcome outcome = ExportOutcome::Aborted;
@@ -235,12 +321,12 @@ ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSele
             run.reportAbort();
         }
     } catch (const std::exception& e) {
-        ctx.log.ErrorLog(errorText(kRunTag, e.what()));
+        ctx.log.ErrorLog(errorText(kRunTag, describeError(e)));
         LogOut(ctx.ui, ctx.log, kAbortedLine);
         outcome = ExportOutcome::Aborted;
     }
     if (state.FilesWritten > 0) {
-        flushHostFiles(ctx.log, kRunTag, selection.hostFolder);
+        host->flush(ctx.log, kRunTag);
     }
     if (outcome == ExportOutcome::Finished) {
         if (state.FilesFailed > 0) {
@@ -284,7 +370,7 @@ ExportOutcome confirmAndExport(CoreContext& ctx, ExportState& state,
         }
         return outcome;
     } catch (const std::exception& e) {
-        ctx.log.ErrorLog(errorText(kButtonTag, e.what()));
+        ctx.log.ErrorLog(errorText(kButtonTag, describeError(e)));
         return ExportOutcome::Aborted;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -29,13 +30,23 @@ struct ExportSelection {
     std::array<bool, kCommentEntryCount> commentEntries{};
     /// The host program's folder (txt_TFJVPath).
     std::filesystem::path hostFolder;
+    /// The day of the run: a past-data pass that ends at a month before last month has met a
+    /// gap in the server's data.
+    std::chrono::year_month_day today{};
 };
 
 enum class ExportOutcome {
     NotStarted,  ///< refused or not confirmed; nothing was done
     Finished,    ///< "出力処理を終了しました。"
     Aborted,     ///< a download failed or the run broke off; "出力処理を中止しました。"
+    HostFolderBusy,  ///< another run writes into the host folder; nothing was done
 };
+
+/// The notice when another run (the window, the command line, a scheduled job) is writing
+/// into the same host folder.
+inline constexpr std::string_view kHostFolderBusy =
+    "別の出力処理が同じ [TARGET frontier JV] のフォルダに出力中です。\r\n"
+    "その処理が終わってから、もう一度出力して下さい。";
 
 /// Progress of a run, for a progress bar. Every method has an empty default.
 class ExportProgress {

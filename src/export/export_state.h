@@ -15,9 +15,10 @@ using CommentKindFlags = std::array<std::int16_t, 5>;
 
 /// What one call of a host-file writer (CmtOut, AlsOut) did.
 struct WriterResult {
-    bool ok = false;         ///< false: a failure was logged; files completed before it stay
-    std::int32_t lines = 0;  ///< record lines written, for OutputCount
-    std::int64_t files = 0;  ///< files completed
+    bool ok = false;               ///< false: a failure was logged; other files stay
+    std::int32_t lines = 0;        ///< record lines written, for OutputCount
+    std::int64_t files = 0;        ///< files completed
+    std::int64_t failedFiles = 0;  ///< files that could not be written
 };
 
 /// The window fields an export reads and writes, owned by the front end for the life of
@@ -39,8 +40,11 @@ struct ExportState {
     std::int32_t OutputCount = 0;
     /// Files completed by CmtOut/AlsOut since the last run started (progress display).
     std::int64_t FilesWritten = 0;
-    /// CmtOut/AlsOut calls that failed since the last run started.
+    /// Files that CmtOut/AlsOut could not write since the last run started.
     std::int64_t FilesFailed = 0;
+    /// Other things that went wrong in the last run without ending it: a month missing in
+    /// the middle of the server's data, a day without any record that could be written.
+    std::int64_t Problems = 0;
 };
 
 }  // namespace kestrova

@@ -25,7 +25,7 @@ constexpr std::size_t kTypicalLineBytes = 40;
 
 }  // namespace
 
-WriterResult AlsOut(const SsLogging& log, const RecordsTable& table,
+WriterResult AlsOut(const SsLogging& log, HostWriter& host, const RecordsTable& table,
                     const std::filesystem::path& folder, std::string_view stem,
                     std::string_view dayKey, std::span<const std::uint32_t> dayRows) {
     WriterResult result;
@@ -43,10 +43,12 @@ WriterResult AlsOut(const SsLogging& log, const RecordsTable& table,
             throw Error("指数の列が表の範囲外です。(" + std::string(stem) + ")");
         }
         const auto firstColumn = static_cast<std::size_t>(first);
-
-        ensureFolder(folder);
-        const std::filesystem::path yearFolder = folder / std::string(dayKey.substr(0, 4));
-        ensureFolder(yearFolder);
+        // An empty file would replace a good one with nothing.
+        if (dayRows.empty()) {
+            result.ok = true;
+            return result;
+        }
+        const WriteFolder& yearFolder = host.folder(folder / std::string(dayKey.substr(0, 4)), 2);
 
         std::string text;
         text.reserve(dayRows.size() * kTypicalLineBytes);
@@ -61,12 +63,13 @@ WriterResult AlsOut(const SsLogging& log, const RecordsTable& table,
         }
         const std::string fileName =
             std::string(stem) + "_" + std::string(dayKey.substr(2, 6)) + ".CSV";
-        writeHostFile(log, kTag, yearFolder / fileName, text);
+        host.writeText(log, kTag, yearFolder, fileName, text);
         result.lines = static_cast<std::int32_t>(dayRows.size());
         result.files = 1;
         result.ok = true;
     } catch (const std::exception& e) {
-        log.ErrorLog(errorText(kTag, e.what()));
+        log.ErrorLog(errorText(kTag, describeError(e)));
+        result.failedFiles = 1;
     }
     return result;
 }

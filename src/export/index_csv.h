@@ -8,6 +8,7 @@
 
 namespace kestrova {
 
+class HostWriter;
 class RecordsTable;
 class SsLogging;
 
@@ -19,7 +20,7 @@ class SsLogging;
 ///
 /// The file replaces the old one only when complete. A failure is logged as
 /// "AlsOut<<description>>".
-WriterResult AlsOut(const SsLogging& log, const RecordsTable& table,
+WriterResult AlsOut(const SsLogging& log, HostWriter& host, const RecordsTable& table,
                     const std::filesystem::path& folder, std::string_view stem,
                     std::string_view dayKey, std::span<const std::uint32_t> dayRows);
 

@@ -33,8 +33,10 @@ void RecordsTable::setRow(std::size_t row, std::span<const std::string_view> cel
     const std::size_t first = cells_.size();
     for (std::string_view cell : cells) {
         cell = trimSpaces(cell);
-        if (text_.size() + cell.size() > std::numeric_limits<std::uint32_t>::max()) {
-            throw RecordsOverflow("データが大きすぎます。");
+        if (text_.size() + cell.size() > kMaxTextBytes) {
+            cells_.resize(first);
+            throw RecordsOverflow("データの文字数が上限（" + std::to_string(kMaxTextBytes >> 20) +
+                                  " MB）を超えました。");
         }
         cells_.push_back(
             {static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(cell.size())});
@@ -51,6 +53,20 @@ void RecordsTable::setRow(std::size_t row, std::span<const std::string_view> cel
 
 std::size_t RecordsTable::cellCount(std::size_t row) const {
     return row < kRows ? rows_[row].count : 0;
+}
+
+std::string_view RecordsTable::rowText(std::size_t row) const {
+    if (row >= kRows || rows_[row].count == 0) {
+        return {};
+    }
+    std::size_t begin = text_.size();
+    std::size_t end = 0;
+    for (std::size_t c = 0; c < rows_[row].count; ++c) {
+        const CellRef ref = cells_[rows_[row].first + c];
+        begin = std::min<std::size_t>(begin, ref.offset);
+        end = std::max<std::size_t>(end, ref.offset + ref.length);
+    }
+    return begin < end ? std::string_view(text_).substr(begin, end - begin) : std::string_view();
 }
 
 std::size_t RecordsTable::recordEnd() const {

@@ -25,6 +25,9 @@ class RecordsTable {
   public:
     static constexpr std::size_t kRows = 10000;
     static constexpr std::size_t kColumns = 120;
+    /// The text of one data file. 9,999 records of 120 cells fit with room to spare (the
+    /// vendor's pages hold a few bytes a cell); a page beyond it is not a data file.
+    static constexpr std::size_t kMaxTextBytes = 24u << 20;
 
     RecordsTable();
 
@@ -49,6 +52,10 @@ class RecordsTable {
 
     /// Number of cells stored in `row`.
     std::size_t cellCount(std::size_t row) const;
+
+    /// Text that holds every cell of `row` (and possibly more): a row is checked for a
+    /// character in one pass instead of cell by cell.
+    std::string_view rowText(std::size_t row) const;
 
     /// The first row at or after 1 whose column 0 is empty: the end of the records.
     std::size_t recordEnd() const;

@@ -21,4 +21,13 @@ void reportFailure(const CoreContext& ctx, std::string_view owner, std::string_v
     ctx.ui.warning(text);
 }
 
+void reportFailure(const CoreContext& ctx, std::string_view owner, const std::exception& error) {
+    const std::string text = errorText(owner, describeError(error));
+    ctx.log.ErrorLog(text);
+    if (const auto* own = dynamic_cast<const Error*>(&error); own && !own->detail().empty()) {
+        ctx.log.WarnLog(std::string(owner) + ": " + own->detail());
+    }
+    ctx.ui.warning(text);
+}
+
 }  // namespace kestrova

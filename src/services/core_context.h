@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string_view>
 
 #include "base/ss_logging.h"
@@ -24,5 +25,9 @@ struct CoreContext {
 /// A failed step of an operation that reports its own failures: the error line goes to the
 /// log and, in the same words, into a warning box.
 void reportFailure(const CoreContext& ctx, std::string_view owner, std::string_view description);
+
+/// The same for a caught exception: its Japanese description is shown and logged, a
+/// library's own words about it (Error::detail) only logged.
+void reportFailure(const CoreContext& ctx, std::string_view owner, const std::exception& error);
 
 }  // namespace kestrova

@@ -23,7 +23,7 @@ bool readServerPage(CoreContext& ctx, std::string_view tag, const std::string& u
         ctx.log.TraceLog(name + "3");
         return true;
     } catch (const std::exception& e) {
-        reportFailure(ctx, tag, e.what());
+        reportFailure(ctx, tag, e);
         return false;
     }
 }

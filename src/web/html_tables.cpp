@@ -14,8 +14,6 @@
 namespace kestrova {
 namespace {
 
-/// Markup libxml2 holds back unparsed (a tag or text without end) beyond this is hostile.
-constexpr std::size_t kMaxUnparsed = 32u << 20;
 /// htmlParseChunk takes an int size; smaller pieces also find runaway markup sooner.
 constexpr std::size_t kParserPiece = 256 * 1024;
 
@@ -30,7 +28,8 @@ const char* nameOf(const xmlChar* name) {
 }  // namespace
 
 struct HtmlTableReader::Impl {
-    explicit Impl(TableRowSink& sink) : builder(sink) {}
+    Impl(TableRowSink& sink, HtmlLimits limits_)
+        : builder(sink, limits_.maxRowText), limits(limits_) {}
 
     /// Runs a SAX callback's work. Exceptions must not cross libxml2's C frames: keep the
     /// first one, stop the parser and rethrow it once htmlParseChunk has returned.
@@ -82,9 +81,11 @@ struct HtmlTableReader::Impl {
                                              HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC);
     }
 
-    void parse(std::string& utf8Text, bool terminate) {
+    /// Filters and parses decoded text; `lastText` flushes the filter, `terminate` ends the
+    /// document after the text.
+    void parse(std::string& utf8Text, bool lastText, bool terminate) {
         spaceFilter.filter(utf8Text);
-        if (terminate) {
+        if (lastText) {
             spaceFilter.finish(utf8Text);
         }
         std::string_view utf8 = utf8Text;
@@ -98,7 +99,7 @@ struct HtmlTableReader::Impl {
             }
             const xmlParserInputPtr input = parser->input;
             if (input != nullptr && input->cur != nullptr && input->end != nullptr &&
-                static_cast<std::size_t>(input->end - input->cur) > kMaxUnparsed) {
+                static_cast<std::size_t>(input->end - input->cur) > limits.maxUnparsed) {
                 throw HtmlError("ページに閉じられないタグか長すぎる文字列があります。");
             }
         } while (!utf8.empty());
@@ -119,6 +120,7 @@ struct HtmlTableReader::Impl {
     }
 
     TableBuilder builder;
+    HtmlLimits limits;
     std::string contentType;
     std::optional<PageDecoder> decoder;
     std::string decoded;
@@ -128,7 +130,8 @@ struct HtmlTableReader::Impl {
     bool done = false;
 };
 
-HtmlTableReader::HtmlTableReader(TableRowSink& sink) : impl_(std::make_unique<Impl>(sink)) {
+HtmlTableReader::HtmlTableReader(TableRowSink& sink, HtmlLimits limits)
+    : impl_(std::make_unique<Impl>(sink, limits)) {
     impl_->createParser();
 }
 
@@ -147,7 +150,7 @@ void HtmlTableReader::onBody(std::string_view chunk) {
         }
         impl_->decoded.clear();
         impl_->decoder->decode(chunk, impl_->decoded);
-        impl_->parse(impl_->decoded, false);
+        impl_->parse(impl_->decoded, false, false);
     });
 }
 
@@ -158,7 +161,11 @@ void HtmlTableReader::finish() {
         }
         impl_->decoded.clear();
         impl_->decoder->finish(impl_->decoded);
-        impl_->parse(impl_->decoded, true);
+        impl_->parse(impl_->decoded, true, false);
+        // What libxml2 closes from here on had no end tag before the page ended.
+        impl_->builder.documentEnding();
+        impl_->decoded.clear();
+        impl_->parse(impl_->decoded, false, true);
         impl_->builder.finish();
         impl_->done = true;
     });

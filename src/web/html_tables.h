@@ -37,9 +37,23 @@ class TableRowSink {
     virtual ~TableRowSink() = default;
     /// A "table" start tag was read; `table` is its document-order number.
     virtual void onTableStart(std::size_t table) { (void)table; }
+    /// Table `table` ended, after all its rows: `closed` when by its own end tag, false
+    /// when something else ended it, such as the end of a page that was cut short.
+    virtual void onTableEnd(std::size_t table, bool closed) {
+        (void)table;
+        (void)closed;
+    }
     /// A row of `table` is complete. The views are valid only during the call.
     virtual void onRow(std::size_t table, std::size_t row,
                        std::span<const std::string_view> cells) = 0;
+};
+
+/// How much of a page the reader holds at most; beyond either it ends with HtmlError.
+struct HtmlLimits {
+    /// Text of the cells of one row (nested tables' text included).
+    std::size_t maxRowText = 32u << 20;
+    /// Markup the parser holds back unparsed: a tag or text run that does not end.
+    std::size_t maxUnparsed = 32u << 20;
 };
 
 /// Streaming HTML table reader on libxml2's push parser. Usable as the BodySink of a
@@ -49,7 +63,7 @@ class TableRowSink {
 /// http-equiv in the page, else UTF-8 when the first bytes are valid UTF-8, else CP932.
 class HtmlTableReader final : public BodySink {
   public:
-    explicit HtmlTableReader(TableRowSink& sink);
+    explicit HtmlTableReader(TableRowSink& sink, HtmlLimits limits = {});
     ~HtmlTableReader() override;
     HtmlTableReader(const HtmlTableReader&) = delete;
     HtmlTableReader& operator=(const HtmlTableReader&) = delete;

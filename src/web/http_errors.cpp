@@ -4,16 +4,18 @@ namespace kestrova {
 
 namespace {
 
-std::string withUrl(std::string_view text, std::string_view url, std::string_view detail = {}) {
+std::string withUrl(std::string_view text, std::string_view url) {
     std::string message(text);
     message += '(';
     message += url;
-    if (!detail.empty()) {
-        message += ": ";
-        message += detail;
-    }
     message += ')';
     return message;
+}
+
+/// What libcurl says, for the log: its error buffer or the text of its code.
+std::string curlDetail(CURLcode code, std::string_view detail) {
+    return "libcurl " + std::to_string(static_cast<int>(code)) + ": " +
+           std::string(detail.empty() ? std::string_view(curl_easy_strerror(code)) : detail);
 }
 
 }  // namespace
@@ -29,7 +31,10 @@ HttpError httpTimeoutError(std::string_view url) {
     return {HttpErrorKind::Timeout, withUrl("要求がタイムアウトしました。", url)};
 }
 
-HttpError httpTransferError(CURLcode code, std::string_view url, std::string_view detail) {
+namespace {
+
+/// What the user reads about a failed transfer; libcurl's own words go to the log only.
+HttpError japaneseError(CURLcode code, std::string_view url) {
     using enum HttpErrorKind;
     switch (code) {
         case CURLE_OPERATION_TIMEDOUT:
@@ -47,7 +52,7 @@ HttpError httpTransferError(CURLcode code, std::string_view url, std::string_vie
             return {Tls,
                     withUrl("サーバー証明書を検証できませんでした。証明書が信頼されていないか、"
                             "無効です。",
-                            url, detail)};
+                            url)};
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_SSL_CIPHER:
@@ -58,11 +63,14 @@ HttpError httpTransferError(CURLcode code, std::string_view url, std::string_vie
         case CURLE_SSL_ENGINE_INITFAILED:
         case CURLE_SSL_SHUTDOWN_FAILED:
         case CURLE_USE_SSL_FAILED:
-            return {Tls, withUrl("サーバーとの安全な接続を確立できませんでした。", url, detail)};
+            return {Tls, withUrl("サーバーとの安全な接続を確立できませんでした。", url)};
         case CURLE_PARTIAL_FILE:
         case CURLE_RECV_ERROR:
-        case CURLE_BAD_CONTENT_ENCODING:
             return {Transport, withUrl("サーバーからの応答が途中で途切れました。", url)};
+        case CURLE_BAD_CONTENT_ENCODING:
+            return {Transport,
+                    withUrl("サーバーの応答を展開できませんでした。圧縮の形式が正しくありません。",
+                            url)};
         case CURLE_GOT_NOTHING:
             return {Transport, withUrl("サーバーから応答がありませんでした。", url)};
         case CURLE_SEND_ERROR:
@@ -73,10 +81,20 @@ HttpError httpTransferError(CURLcode code, std::string_view url, std::string_vie
             return {Transport, withUrl("許可されていないプロトコルの URL です。", url)};
         case CURLE_URL_MALFORMAT:
             return {Transport, withUrl("URL の形式が正しくありません。", url)};
+        case CURLE_OUT_OF_MEMORY:
+            return {Transport, withUrl("メモリが不足しています。", url)};
         default:
-            return {Transport, withUrl("サーバーとの通信に失敗しました。", url,
-                                       detail.empty() ? curl_easy_strerror(code) : detail)};
+            return {Transport, withUrl("サーバーとの通信に失敗しました（libcurl エラー " +
+                                           std::to_string(static_cast<int>(code)) + "）。",
+                                       url)};
     }
+}
+
+}  // namespace
+
+HttpError httpTransferError(CURLcode code, std::string_view url, std::string_view detail) {
+    HttpError error = japaneseError(code, url);
+    return {error.kind(), error.what(), curlDetail(code, detail)};
 }
 
 }  // namespace kestrova

@@ -129,6 +129,9 @@ struct HttpRequest::Impl {
         curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
                          static_cast<long>(options.connectTimeout.count()));
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytesPerSecond);
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
+                         static_cast<long>(options.lowSpeedTime.count()));
         curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
@@ -329,9 +332,9 @@ struct HttpRequest::Impl {
             int running = 0;
             const CURLMcode code = curl_multi_perform(multi.get(), &running);
             if (code != CURLM_OK) {
-                throw HttpError(HttpErrorKind::Transport, "サーバーとの通信に失敗しました。(" +
-                                                              url + ": " +
-                                                              curl_multi_strerror(code) + ")");
+                throw HttpError(HttpErrorKind::Transport,
+                                "サーバーとの通信に失敗しました。(" + url + ")",
+                                std::string("libcurl multi: ") + curl_multi_strerror(code));
             }
             int queued = 0;
             while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {

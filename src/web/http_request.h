@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/errors.h"
 
@@ -23,8 +24,8 @@ enum class HttpErrorKind {
 /// A request that did not get a complete answer. HTTP statuses are not errors.
 class HttpError : public Error {
   public:
-    HttpError(HttpErrorKind kind, const std::string& description)
-        : Error(description), kind_(kind) {}
+    HttpError(HttpErrorKind kind, const std::string& description, std::string detail = {})
+        : Error(description, std::move(detail)), kind_(kind) {}
     HttpErrorKind kind() const { return kind_; }
 
   private:
@@ -38,6 +39,11 @@ struct HttpOptions {
     /// Longest time without any byte sent or received once connected.
     std::chrono::milliseconds sendTimeout{30'000};
     std::chrono::milliseconds receiveTimeout{30'000};
+    /// A transfer slower than `lowSpeedBytesPerSecond` on average over `lowSpeedTime` ends
+    /// as a time-out: a server that sends a byte now and then never trips the idle time-outs
+    /// but would keep a run waiting for ever.
+    long lowSpeedBytesPerSecond = 1024;
+    std::chrono::seconds lowSpeedTime{60};
     /// An extra trusted CA bundle (tests); certificates are always verified.
     std::filesystem::path extraCaFile;
     /// Called at least every 50 ms while a transfer runs, so a window stays responsive.

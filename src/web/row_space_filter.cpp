@@ -43,7 +43,76 @@ void replaceCellBreaks(std::string& text) {
     }
 }
 
+bool isDigitOf(char c, bool hex) {
+    return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+}
+
 }  // namespace
+
+bool RowSpaceFilter::takeReference(const char*& in, const char* end, char*& out) {
+    // `in` is just past the "&"; `out` where it goes.
+    const char* const amp = in - 1;
+    const char* p = in;
+    auto hold = [&](std::string_view significant) {
+        held_.assign(amp, static_cast<std::size_t>(p - amp) - significant.size());
+        held_.append(significant);
+        in = end;
+        return false;
+    };
+    auto keep = [&] {
+        *out++ = '&';
+        return true;
+    };
+    if (p == end) {
+        return hold({});
+    }
+    if (*p != '#') {
+        return keep();
+    }
+    ++p;
+    if (p == end) {
+        return hold({});
+    }
+    const bool hex = *p == 'x' || *p == 'X';
+    p += hex ? 1 : 0;
+    const char* zeros = p;
+    while (p < end && *p == '0') {
+        ++p;
+    }
+    const char* const significant = p;
+    // More than eight digits are beyond any character; such a reference passes as it is.
+    while (p < end && isDigitOf(*p, hex) && p - significant <= 8) {
+        ++p;
+    }
+    if (p - significant > 8) {
+        return keep();
+    }
+    if (p == end) {
+        // Leading zeros change nothing; held without them, a reference stays short.
+        const std::string digits =
+            (p == significant && p > zeros ? "0" : "") + std::string(significant, p);
+        const std::size_t prefix = static_cast<std::size_t>(zeros - amp);
+        held_.assign(amp, prefix);
+        held_.append(digits);
+        in = end;
+        return false;
+    }
+    std::uint32_t value = 0;
+    for (const char* d = significant; d < p; ++d) {
+        const char c = static_cast<char>(*d | 0x20);
+        value =
+            value * (hex ? 16 : 10) + static_cast<std::uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    if (value != kCellBreakCodePoint) {
+        return keep();
+    }
+    // The parser would decode it into the cell break itself.
+    for (const char c : std::string_view("\xEF\xBF\xBD")) {
+        *out++ = c;
+    }
+    in = p + (*p == ';' ? 1 : 0);
+    return true;
+}
 
 void RowSpaceFilter::filter(std::string& text) {
     if (!held_.empty()) {
@@ -69,9 +138,16 @@ void RowSpaceFilter::filter(std::string& text) {
         while (in < end) {
             c = *in++;
             *out++ = c;
-            if (c == '<') {
+            if (c == '<' || c == '&') {
                 break;
             }
+        }
+        if (c == '&') {
+            --out;
+            if (!takeReference(in, end, out)) {
+                break;  // held for the next piece
+            }
+            continue;
         }
         if (c != '<') {
             break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,7 @@ namespace kestrova {
 /// Stands for "the cell ends and the next cell of the row begins" in filtered text: U+FDD0,
 /// a noncharacter that no decoded page carries (the filter replaces any it finds by U+FFFD).
 inline constexpr std::string_view kCellBreak = "\xEF\xB7\x90";
+inline constexpr std::uint32_t kCellBreakCodePoint = 0xFDD0;
 
 /// Trims table markup before the HTML parser sees it, without changing what it yields:
 /// - white space right after a td, th or tr tag: after a start tag it leads a cell, where
@@ -20,6 +22,10 @@ inline constexpr std::string_view kCellBreak = "\xEF\xB7\x90";
 ///   the table builder splits it again.
 /// The parser's cost is per tag: a data page of 120 cells a row otherwise costs it 120 start
 /// tags a row, which is most of the reading time.
+///
+/// The page's own U+FDD0, written as the character or as a character reference
+/// ("&#xFDD0;", "&#64976;", with any leading zeros), becomes U+FFFD: no page content can
+/// split a cell.
 class RowSpaceFilter {
   public:
     /// Filters the next piece of the page in place. A tag cut off at the end of the piece
@@ -29,6 +35,11 @@ class RowSpaceFilter {
     void finish(std::string& text);
 
   private:
+    /// Handles the "&" before `in`: a character reference to the cell break is written as
+    /// U+FFFD, anything else is kept. False when the reference is cut off by the end of the
+    /// piece; it is then held back.
+    bool takeReference(const char*& in, const char* end, char*& out);
+
     /// The longest tag start held back; a longer one passes unfiltered.
     static constexpr std::size_t kMaxHeld = 256;
 

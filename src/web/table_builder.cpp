@@ -85,7 +85,8 @@ Tag classify(const char* name) {
 
 }  // namespace
 
-TableBuilder::TableBuilder(TableRowSink& sink) : sink_(sink) {}
+TableBuilder::TableBuilder(TableRowSink& sink, std::size_t maxRowText)
+    : sink_(sink), maxRowText_(maxRowText) {}
 
 void TableBuilder::startElement(const char* name) {
     const int depth = ++depth_;
@@ -156,7 +157,8 @@ void TableBuilder::endElement(const char* name) {
     switch (classify(name)) {
         case Tag::Table:
             while (!tables_.empty() && tables_.back().depth >= depth) {
-                closeInnermostTable();
+                // Tables inside this one that are still open lacked their own end tag.
+                closeInnermostTable(tables_.back().depth == depth);
             }
             break;
         case Tag::Row:
@@ -216,14 +218,14 @@ void TableBuilder::cellText(std::string_view utf8) {
 
 void TableBuilder::finish() {
     while (!tables_.empty()) {
-        closeInnermostTable();
+        closeInnermostTable(false);
     }
 }
 
 void TableBuilder::openTable(int depth) {
     // A table cannot sit directly in a table or row: the open one ends and this one follows it.
     if (!tables_.empty() && !tables_.back().cellOpen) {
-        closeInnermostTable();
+        closeInnermostTable(false);
     }
     if (tables_.size() >= kMaxNesting) {
         untrackedDepth_ = depth;
@@ -236,12 +238,14 @@ void TableBuilder::openTable(int depth) {
     sink_.onTableStart(table.number);
 }
 
-void TableBuilder::closeInnermostTable() {
+void TableBuilder::closeInnermostTable(bool byEndTag) {
     if (tables_.back().rowOpen) {
         closeRow();
     }
     deliverFooterRows(tables_.back());
+    const std::size_t number = tables_.back().number;
     tables_.pop_back();
+    sink_.onTableEnd(number, byEndTag && !ending_);
     requestInnermost(Separator::LineBreak);
 }
 
@@ -306,7 +310,7 @@ void TableBuilder::closeRow() {
 
 void TableBuilder::keepFooterRow(OpenTable& table) {
     for (const CellSpan& cell : table.cells) {
-        if (table.footText.size() + (cell.end - cell.begin) > kMaxRowText) {
+        if (table.footText.size() + (cell.end - cell.begin) > maxRowText_) {
             throw HtmlError("ページの表のフッター行の文字が多すぎます。");
         }
         const std::size_t begin = table.footText.size();
@@ -396,7 +400,7 @@ void TableBuilder::appendContent(std::string_view content) {
     if (pending_ != Separator::None) {
         emitSeparator();
     }
-    if (text_.size() + content.size() > kMaxRowText) {
+    if (text_.size() + content.size() > maxRowText_) {
         throw HtmlError("ページの表の 1 行の文字が多すぎます。");
     }
     text_.append(content);

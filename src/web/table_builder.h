@@ -25,7 +25,7 @@ namespace kestrova {
 class TableBuilder {
   public:
     /// Limits against hostile pages; exceeding one throws HtmlError.
-    static constexpr std::size_t kMaxRowText = 32u << 20;
+    static constexpr std::size_t kMaxRowText = 32u << 20;  ///< default of maxRowText
     static constexpr std::size_t kMaxCellsPerRow = 16384;
     static constexpr std::size_t kMaxFooterEntries = 1u << 20;  ///< footer cells and rows
     /// Elements nested deeper than this end the reading with HtmlError: the parser's cost per
@@ -34,12 +34,14 @@ class TableBuilder {
     /// Tables nested deeper than this are read as plain text of the enclosing cell.
     static constexpr std::size_t kMaxNesting = 32;
 
-    explicit TableBuilder(TableRowSink& sink);
+    explicit TableBuilder(TableRowSink& sink, std::size_t maxRowText = kMaxRowText);
 
     /// `name`: the element's lower-case name, NUL-terminated.
     void startElement(const char* name);
     void endElement(const char* name);
     void text(std::string_view utf8);
+    /// From now on the document is ending: tables closed from here on lacked their end tag.
+    void documentEnding() { ending_ = true; }
     /// The document ended: closes every open row and table.
     void finish();
 
@@ -70,7 +72,7 @@ class TableBuilder {
     };
 
     void openTable(int depth);
-    void closeInnermostTable();
+    void closeInnermostTable(bool byEndTag);
     void startSection(std::string_view name, int depth);
     void endSection(int depth);
     void openRow(int depth);
@@ -89,6 +91,8 @@ class TableBuilder {
     void emitSeparator();
 
     TableRowSink& sink_;
+    std::size_t maxRowText_;
+    bool ending_ = false;
     std::vector<OpenTable> tables_;  ///< innermost last, each inside an open cell of the last
     std::string text_;               ///< text of the outermost open row's cells
     std::vector<std::string_view> views_;

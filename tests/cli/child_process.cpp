@@ -4,8 +4,10 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "support/temp_dir.h"
 
@@ -14,13 +16,23 @@ extern char** environ;
 namespace kestrova::test {
 
 ChildResult runChild(const std::filesystem::path& program, const std::vector<std::string>& args,
-                     const std::filesystem::path& scratch, std::chrono::milliseconds timeout) {
+                     const std::filesystem::path& scratch, const ChildOptions& options) {
     const auto outFile = scratch / "child.out";
     const auto errFile = scratch / "child.err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    int pipeEnds[2] = {-1, -1};
+    if (options.stdoutToClosedPipe) {
+        if (pipe(pipeEnds) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     std::vector<std::string> argvText{program.string()};
@@ -31,15 +43,28 @@ ChildResult runChild(const std::filesystem::path& program, const std::vector<std
     }
     argv.push_back(nullptr);
 
+    // The child inherits the limit; this process writes no file while it is lowered.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    if (options.fileSizeLimit != 0) {
+        rlimit lowered = saved;
+        lowered.rlim_cur = options.fileSizeLimit;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    setrlimit(RLIMIT_FSIZE, &saved);
     posix_spawn_file_actions_destroy(&actions);
+    if (options.stdoutToClosedPipe) {
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+    }
     if (spawned != 0) {
         throw std::runtime_error("cannot start " + program.string());
     }
 
     ChildResult result;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -53,7 +78,7 @@ ChildResult runChild(const std::filesystem::path& program, const std::vector<std
     if (status != -1 && WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     }
-    result.out = readFile(outFile);
+    result.out = options.stdoutToClosedPipe ? "" : readFile(outFile);
     result.err = readFile(errFile);
     return result;
 }

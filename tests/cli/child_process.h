@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,10 +14,18 @@ struct ChildResult {
     std::string err;
 };
 
+/// How a child starts, beyond its arguments.
+struct ChildOptions {
+    std::chrono::milliseconds timeout{60'000};
+    /// The file-size limit (RLIMIT_FSIZE) of the child in bytes, 0 for none.
+    std::uint64_t fileSizeLimit = 0;
+    /// Standard output is a pipe whose reading end is already closed.
+    bool stdoutToClosedPipe = false;
+};
+
 /// Runs `program` with `args`, its standard output and error captured through files in
-/// `scratch`. A child still running after `timeout` is killed (exit code -1).
+/// `scratch`. A child still running after the time-out is killed (exit code -1).
 ChildResult runChild(const std::filesystem::path& program, const std::vector<std::string>& args,
-                     const std::filesystem::path& scratch,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                     const std::filesystem::path& scratch, const ChildOptions& options = {});
 
 }  // namespace kestrova::test

@@ -6,6 +6,7 @@
 #include "base/cp932.h"
 #include "child_process.h"
 #include "cli/cli_options.h"
+#include "export/host_file.h"
 #include "sample_server.h"
 #include "support/temp_dir.h"
 
@@ -46,9 +47,24 @@ class CliProgram : public ::testing::Test {
         return o;
     }
 
-    test::ChildResult run(std::vector<std::string> args) {
+    test::ChildResult run(std::vector<std::string> args, const test::ChildOptions& options = {}) {
         args.insert(args.begin(), {"export", "--app-folder", app_.string()});
-        return test::runChild(kCli, args, temp_.path());
+        return test::runChild(kCli, args, temp_.path(), options);
+    }
+
+    std::string logText() const {
+        return fromCp932(test::readFile(app_ / "logs" / "Kestrova.log"));
+    }
+
+    /// Every path below the host folder that a run left behind half-way.
+    std::vector<std::string> temporaries() const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(host_)) {
+            if (entry.path().filename().string().find(".kestrova-tmp") != std::string::npos) {
+                found.push_back(entry.path().string());
+            }
+        }
+        return found;
     }
 
     bool hostHas(const std::filesystem::path& relative) const {
@@ -90,11 +106,13 @@ TEST_F(CliProgram, ExportsDaysAndPrintsTheActivityLines) {
     EXPECT_NE(log.find("出力処理を終了しました。"), std::string::npos);
 }
 
-TEST_F(CliProgram, PastDataRunsUpToTheNewestMonth) {
+TEST_F(CliProgram, PastDataStopsAtAMonthTheServerLacksAndSaysSoInItsExitCode) {
+    // The server's newest month is January 2026, long before last month: a gap, not the end.
     const auto result = run({"--past", "2026", "--kinds", "010", "--host-folder", host_.string()});
-    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(result.exitCode, kExitIncomplete) << result.err;
     EXPECT_NE(result.out.find("2026年01月 蓄積データを取得中..."), std::string::npos);
-    EXPECT_EQ(result.out.find("2026年02月"), std::string::npos);
+    EXPECT_NE(result.out.find("2026年02月のデータがサーバーにありません。"), std::string::npos);
+    EXPECT_NE(result.out.find("2026年01月分までの蓄積データを出力しました。"), std::string::npos);
     EXPECT_EQ(server_.requestCount("/kestrova/tfdata2/TF2602.html"), 1u);
     EXPECT_EQ(server_.requestCount("/kestrova/tfdata2/TF2603.html"), 0u);
     EXPECT_FALSE(std::filesystem::is_empty(host_ / "KSTR_DATA" / "2026"));
@@ -137,6 +155,48 @@ TEST_F(CliProgram, BadArgumentsExitWith2AndTouchNothing) {
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(server_.requestCount("/kestrova/tfdata2/TF261205.html"), 0u);
     EXPECT_FALSE(std::filesystem::exists(host_ / "KSTR_DATA"));
+}
+
+TEST_F(CliProgram, ASecondRunIntoTheSameHostFolderIsRefusedAtOnce) {
+    HostWriter first(host_);
+    ASSERT_TRUE(first.lock());
+    const auto result = run({"--day", "20261205", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitBusy);
+    EXPECT_TRUE(
+        result.err.starts_with("別の出力処理が同じ [TARGET frontier JV] のフォルダに出力中です。"))
+        << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(server_.requestCount("/kestrova/tfdata2/TF261205.html"), 0u);
+}
+
+TEST_F(CliProgram, AHostSettingThatIsNotAHostIsRefusedNotReplaced) {
+    test::writeFile(app_ / "Kestrova.Ini",
+                    "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" + server_.hostPort() +
+                        "/x?y\r\n[USE_OPT1]\r\nTFJV_Path=" + host_.string() + "\r\n");
+    const auto result = run({"--day", "20261205", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitUsage);
+    EXPECT_NE(result.err.find("MemberHost の値が正しくありません"), std::string::npos)
+        << result.err;
+    EXPECT_NE(logText().find("MemberHost の値が正しくありません"), std::string::npos);
+}
+
+TEST_F(CliProgram, WritesBeyondTheFileSizeLimitAreFilesNotWritten) {
+    // The day's CSV is larger than 4 KB; the log and the output stay under it.
+    const auto result = run({"--day", "20261205", "--kinds", "010"}, {.fileSizeLimit = 4096});
+    EXPECT_EQ(result.exitCode, kExitIncomplete) << result.err;
+    EXPECT_NE(result.out.find("書き込めなかったファイルがあります（1件）"), std::string::npos);
+    EXPECT_NE(logText().find("ファイルサイズの上限を超えました"), std::string::npos);
+    EXPECT_FALSE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(CliProgram, AClosedStandardOutputIsLoggedAndTheRunGoesOn) {
+    const auto result = run({"--day", "20261205", "--kinds", "010"}, {.stdoutToClosedPipe = true});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+    const std::string log = logText();
+    EXPECT_NE(log.find("標準出力に書き込めなくなりました"), std::string::npos);
+    EXPECT_NE(log.find("出力処理を終了しました。"), std::string::npos);
 }
 
 }  // namespace

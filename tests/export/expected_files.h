@@ -25,7 +25,8 @@ struct ExpectedDay {
 };
 
 /// `records`: the data file's records in page order; only those of `dayKey` with a
-/// well-formed race key count. `comments`: the ten comment entries; `codes`: index codes.
+/// well-formed race key and no line break or comma in a written cell count. `comments`: the ten
+/// comment entries; `codes`: index codes.
 ExpectedDay expectDay(const std::vector<sample::Record>& records, std::string_view dayKey,
                       const std::array<bool, 10>& comments, const std::vector<std::string>& codes);
 

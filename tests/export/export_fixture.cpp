@@ -61,6 +61,7 @@ ExportSelection ExportTest::pastSelection(std::string startYear) const {
     selection.ThisWeekMode = 0;
     selection.StartYear = std::move(startYear);
     selection.hostFolder = host;
+    selection.today = kToday;
     return selection;
 }
 
@@ -69,13 +70,14 @@ ExportSelection ExportTest::weekSelection(std::vector<std::string> pages) const 
     selection.ThisWeekMode = 1;
     selection.dayPages = std::move(pages);
     selection.hostFolder = host;
+    selection.today = kToday;
     return selection;
 }
 
 std::map<std::string, std::string> ExportTest::hostFiles() const {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(host)) {
-        if (entry.is_regular_file()) {
+        if (entry.is_regular_file() && entry.path() != host / "Kestrova.lock") {
             files[entry.path().lexically_relative(host).generic_string()] = readFile(entry.path());
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -26,6 +27,9 @@ sample::Record makeRecord(std::string raceKey, std::string horse);
 
 /// A data file with the given header cell and records.
 sample::DataFile makeFile(std::string headerCell, std::vector<sample::Record> records);
+
+/// The day the tests' exports run: the server's newest month is the month before.
+inline constexpr std::chrono::year_month_day kToday{std::chrono::year(2015) / 3 / 10};
 
 /// A sample server on a free loopback port (month files up to 2015-02, this week
 /// 2015-02-07), a host folder with the host's comment folders, and a context whose messages

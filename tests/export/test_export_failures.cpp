@@ -61,33 +61,62 @@ TEST_F(ExportFailure, CutBodyMidRunKeepsEarlierDaysAndAborts) {
     EXPECT_EQ(server.requestCount(dataPath("TF1503.html")), 0u);
 }
 
-TEST_F(ExportFailure, MissingJulyEndsThePastPassNormallyAfterJune) {
-    for (int month = 1; month <= 6; ++month) {
-        server.setDataFile("TF16" + std::to_string(100 + month).substr(1) + ".html",
-                           smallMonth(month));
+class MissingMonth : public ExportFailure {
+  protected:
+    /// January to June 2016 on the server, July missing, August there again.
+    MissingMonth() {
+        for (int month = 1; month <= 6; ++month) {
+            server.setDataFile("TF16" + std::to_string(100 + month).substr(1) + ".html",
+                               smallMonth(month));
+        }
+        server.removeDataFile("TF1607.html");
+        server.setDataFile("TF1608.html", smallMonth(8));
+        selection.indexCodes = {"470"};
     }
-    server.removeDataFile("TF1607.html");
-    server.setDataFile("TF1608.html", smallMonth(8));
+
     ExportSelection selection = pastSelection("16");
-    selection.indexCodes = {"470"};
+};
+
+TEST_F(MissingMonth, TheNewestMonthMissingEndsThePassAndNamesTheLastMonthWritten) {
+    selection.today = std::chrono::year(2016) / 8 / 5;  // July is last month
 
     EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.back(), "出力処理を終了しました。");
-    EXPECT_EQ(messages.at(messages.size() - 5), "2016年06月 蓄積データを取得中...");
+    EXPECT_EQ(messages.at(messages.size() - 2), "2016年06月分までの蓄積データを出力しました。");
+    EXPECT_EQ(messages.at(messages.size() - 6), "2016年06月 蓄積データを取得中...");
     EXPECT_EQ(server.requestCount(dataPath("TF1608.html")), 0u);
     EXPECT_EQ(hostFiles().size(), 12u);  // two days in each of six months
     EXPECT_TRUE(ui.infos.empty());
+    EXPECT_EQ(state.Problems, 0);
 }
 
-TEST_F(ExportFailure, MissingFirstMonthWritesNothing) {
+TEST_F(MissingMonth, AMonthMissingBeforeLastMonthIsAGapInTheServersData) {
+    selection.today = std::chrono::year(2016) / 10 / 1;  // August and September should be there
+
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+
+    const auto messages = ui.activityMessages();
+    EXPECT_EQ(messages.at(messages.size() - 3),
+              "2016年07月のデータがサーバーにありません。それ以降は出力していません。");
+    EXPECT_EQ(messages.at(messages.size() - 2), "2016年06月分までの蓄積データを出力しました。");
+    EXPECT_EQ(state.Problems, 1);
+    EXPECT_NE(iconvFromCp932(logText()).find("[WARN] frmTFLink:TFJV_CsvOut: 2016年07月のデータ"),
+              std::string::npos);
+}
+
+TEST_F(ExportFailure, MissingFirstMonthWritesNothingAndSaysWhatIsMissing) {
     ExportSelection selection = indexesOf(pastSelection("15"));
     server.removeDataFile("TF1501.html");
     EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
     EXPECT_EQ(ui.activityMessages(),
-              (std::vector<std::string>{"出力処理を開始しました。", "出力処理を終了しました。"}));
+              (std::vector<std::string>{
+                  "出力処理を開始しました。",
+                  "2015年01月のデータがサーバーにありません。それ以降は出力していません。",
+                  "出力できる蓄積データはありませんでした。", "出力処理を終了しました。"}));
     EXPECT_TRUE(hostFiles().empty());
+    EXPECT_EQ(state.Problems, 1);
 }
 
 TEST_F(ExportFailure, ServerErrorOnADayFileAbortsInsteadOfReusingThePreviousRows) {
@@ -179,7 +208,7 @@ TEST_F(ExportFailure, RecordsWithBadKeysAreSkippedAndNothingLandsOutsideTheHostF
     EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
-    EXPECT_EQ(messages.at(3), "レースキーが正しくないデータ 2件を読み飛ばしました...");
+    EXPECT_EQ(messages.at(3), "レースキー・日付・値が正しくないデータ 2件を読み飛ばしました...");
     EXPECT_EQ(hostFiles().size(), 3u);
     EXPECT_EQ(readFile(host / "KSTR_DATA" / "2015" / "KSTR010_150104.CSV"),
               "201501040601010101,63.01,70.01\r\n201501040601010202,63.02,70.02\r\n");

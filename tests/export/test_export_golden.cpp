@@ -64,11 +64,13 @@ TEST_F(GoldenExport, PastDataWritesEveryFileByteForByteUntilTheFirstMissingMonth
     const auto january = goldenJanuary();
     expectGroup(january, "20150104", selection);
     expectGroup(january, "20150105", selection);
-    lines.insert(lines.end(), {"2015年02月 蓄積データを取得中...", "5件取得しました..."});
+    lines.insert(lines.end(), {"2015年02月 蓄積データを取得中...", "5件取得しました...",
+                               "レースキー・日付・値が正しくないデータ 1件を読み飛ばしました..."});
     const auto february = goldenFebruary();
     expectGroup(february, "20150201", selection);
     expectGroup(february, "20150208", selection);
     expectGroup(february, "20150201", selection);
+    lines.push_back("2015年02月分までの蓄積データを出力しました。");
     lines.push_back("出力処理を終了しました。");
 
     EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
@@ -119,12 +121,11 @@ TEST_F(GoldenExport, SpotChecksOfTheLineLayout) {
               "06155D0104,__ ___ __ __  \r\n"
               "06155D0201,__ ___ __ __  \r\n"
               "06155D0202,__ ___ __ __ ○○ファーム15/01/1 \r\n");
+    // The record with "1,5" would have written a line of four fields: it is left out.
     EXPECT_EQ(written.at("KSTR_DATA/2015/KSTR010_150201.CSV"),
-              "201502010501010101,1,5,-0.5\r\n"
               "201502010501010102,63.02,70.02\r\n"
               "201502010901010105,63.05,70.05\r\n");
     EXPECT_EQ(iconvFromCp932(written.at("MY_DATA/YOS_COM/2015/YC051511.DAT")),
-              "0515110101,◎ ___ __ VJ  \r\n"
               "0515110102,__ ___ __ __ ?田ファーム(S)15/01/20 \r\n");
 }
 
@@ -146,9 +147,15 @@ TEST_F(GoldenExport, ThisWeekWithOnlyPredictionCommentsWritesNoResultOrIndexFile
     EXPECT_FALSE(std::filesystem::exists(host / "KSTR_DATA"));
 }
 
-TEST_F(GoldenExport, DayWithoutRecordsWritesEmptyIndexFilesAndNoIndexSummary) {
+TEST_F(GoldenExport, DayWithoutValidRecordsKeepsItsFilesAndSaysSo) {
+    // Header only on the 8th; on the 14th every record is unusable.
     server.setDataFile("TF150208.html", makeFile("20150208:今週", {}), sample::Charset::Utf8);
-    ExportSelection selection = weekSelection({"TF150208.html"});
+    server.setDataFile("TF150214.html",
+                       makeFile("20150214:今週", {makeRecord("2015021306010101", "01"),
+                                                  makeRecord("20150214xx010101", "02")}));
+    std::filesystem::create_directories(host / "KSTR_DATA" / "2015");
+    writeFile(host / "KSTR_DATA" / "2015" / "KSTR010_150208.CSV", "good\r\n");
+    ExportSelection selection = weekSelection({"TF150208.html", "TF150214.html"});
     selection.commentEntries[1] = true;
     selection.commentEntries[8] = true;
     selection.indexCodes = {"010", "470"};
@@ -158,14 +165,18 @@ TEST_F(GoldenExport, DayWithoutRecordsWritesEmptyIndexFilesAndNoIndexSummary) {
     EXPECT_EQ(ui.activityMessages(),
               (std::vector<std::string>{
                   "出力処理を開始しました。", "2015年02月08日 今週データを取得中...",
-                  "0件取得しました...", "予想コメント 0件出力しました...",
-                  "結果コメント 0件出力しました...", "出力処理を終了しました。"}));
-    const std::map<std::string, std::string> empty = {{"KSTR_DATA/2015/KSTR010_150208.CSV", ""},
-                                                      {"KSTR_DATA/2015/KSTR470_150208.CSV", ""}};
-    EXPECT_EQ(hostFiles(), empty);
-    // The year folders are made even without a comment file to put in them.
-    EXPECT_TRUE(std::filesystem::is_directory(host / "MY_DATA" / "YOS_COM" / "2015"));
-    EXPECT_TRUE(std::filesystem::is_directory(host / "MY_DATA" / "KEK_COM" / "2015"));
+                  "0件取得しました...",
+                  "2015年02月08日 の有効なデータがないため、ファイルを出力しませんでした。",
+                  "2015年02月14日 今週データを取得中...", "2件取得しました...",
+                  "レースキー・日付・値が正しくないデータ 2件を読み飛ばしました...",
+                  "2015年02月14日 の有効なデータがないため、ファイルを出力しませんでした。",
+                  "出力処理を終了しました。"}));
+    EXPECT_EQ(
+        hostFiles(),
+        (std::map<std::string, std::string>{{"KSTR_DATA/2015/KSTR010_150208.CSV", "good\r\n"}}));
+    EXPECT_FALSE(std::filesystem::exists(host / "MY_DATA" / "YOS_COM" / "2015"));
+    EXPECT_EQ(state.Problems, 2);
+    EXPECT_NE(iconvFromCp932(logText()).find("[WARN"), std::string::npos);
 }
 
 TEST_F(GoldenExport, FourMeetingsOnOneDayGiveFourFilesInPageOrder) {

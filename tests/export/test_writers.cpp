@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "base/ss_logging.h"
 #include "export/comment_file.h"
 #include "export/day_rows.h"
+#include "export/host_file.h"
 #include "export/index_csv.h"
 #include "export/records_table.h"
 #include "support/temp_dir.h"
@@ -28,6 +30,13 @@ class WriterTest : public ::testing::Test {
     WriterTest() {
         log.LogFilePath = dir / "logs";
         std::filesystem::create_directories(folder);
+    }
+
+    HostWriter& host() {
+        if (!host_) {
+            host_.emplace(dir.path());
+        }
+        return *host_;
     }
 
     /// Stores `records` as rows 1.. and returns their row numbers.
@@ -55,20 +64,22 @@ class WriterTest : public ::testing::Test {
     std::filesystem::path folder = dir / "YOS_COM";
     SsLogging log;
     RecordsTable table;
+    std::optional<HostWriter> host_;
 };
 
 TEST_F(WriterTest, CommentTokensFollowTheFlagsAndOnlyFlagsOfOneCount) {
     const auto rows =
         store({{{1, "2015011006101011"}, {2, "07"}, {3, "激"}, {8, "◯"}, {119, " 1 "}}});
     // Flag 2 set to 2 is not set; only resting farm (flag 5) remains, and it is empty.
-    const WriterResult result = CmtOut(log, table, {0, 2, 0, 0, 1}, folder, "20150110", "YC", rows);
+    const WriterResult result =
+        CmtOut(log, host(), table, {0, 2, 0, 0, 1}, "YOS_COM", "20150110", "YC", rows);
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.lines, 1);
     EXPECT_EQ(result.files, 1);
     // Meeting 10 and day 10 become "A" in the host's meeting code.
     EXPECT_EQ(fileText(folder / "2015" / "YC0615AA.DAT"), "0615AA1107, \r\n");
 
-    CmtOut(log, table, {1, 1, 1, 1, 0}, folder, "20150110", "KC", rows);
+    CmtOut(log, host(), table, {1, 1, 1, 1, 0}, "YOS_COM", "20150110", "KC", rows);
     EXPECT_EQ(fileText(folder / "2015" / "KC0615AA.DAT"), "0615AA1107,○ 激 __ VJ \r\n");
 }
 
@@ -83,7 +94,7 @@ TEST_F(WriterTest, RestingFarmTokenDropsTheFormerNameButKeepsItsBracket) {
         {{1, "2015011006010101"}, {2, "02"}, {113, " 1"}, {116, "牧場"}},
         {{1, "2015011006010101"}, {2, "03"}, {113, "2"}, {116, "見えない牧場"}},
     });
-    ASSERT_TRUE(CmtOut(log, table, {0, 0, 0, 0, 1}, folder, "20150110", "YC", rows).ok);
+    ASSERT_TRUE(CmtOut(log, host(), table, {0, 0, 0, 0, 1}, "YOS_COM", "20150110", "YC", rows).ok);
     EXPECT_EQ(fileText(folder / "2015" / "YC061511.DAT"),
               "0615110101,ノーザン）(B)15/01/02 \r\n"
               "0615110102,牧場 \r\n"
@@ -96,7 +107,8 @@ TEST_F(WriterTest, MeetingsOfADayGetAFileEachWithTheirRecordsInPageOrder) {
         {{1, "2015011009010101"}, {2, "01"}},
         {{1, "2015011006010102"}, {2, "05"}},
     });
-    const WriterResult result = CmtOut(log, table, {1, 0, 0, 0, 0}, folder, "20150110", "YC", rows);
+    const WriterResult result =
+        CmtOut(log, host(), table, {1, 0, 0, 0, 0}, "YOS_COM", "20150110", "YC", rows);
     EXPECT_EQ(result.files, 2);
     EXPECT_EQ(result.lines, 3);
     EXPECT_EQ(fileText(folder / "2015" / "YC061511.DAT"), "0615110101,__ \r\n0615110205,__ \r\n");
@@ -107,8 +119,9 @@ TEST_F(WriterTest, IndexLinesReadTheKindsColumnPair) {
     const auto rows =
         store({{{1, "2015011006010101"}, {2, "01"}, {9, "a"}, {10, "b"}, {101, "y"}, {102, "z"}}});
     const auto index = dir / "KSTR_DATA";
-    const WriterResult first = AlsOut(log, table, index, "KSTR010", "20150110", rows);
-    const WriterResult last = AlsOut(log, table, index, "KSTR470", "20150110", rows);
+    const std::filesystem::path indexFolder = "KSTR_DATA";
+    const WriterResult first = AlsOut(log, host(), table, indexFolder, "KSTR010", "20150110", rows);
+    const WriterResult last = AlsOut(log, host(), table, indexFolder, "KSTR470", "20150110", rows);
     ASSERT_TRUE(first.ok && last.ok);
     EXPECT_EQ(first.lines + last.lines, 2);
     EXPECT_EQ(readFile(index / "2015" / "KSTR010_150110.CSV"), "201501100601010101,a,b\r\n");
@@ -118,16 +131,110 @@ TEST_F(WriterTest, IndexLinesReadTheKindsColumnPair) {
 TEST_F(WriterTest, NamesFromOutsideNeverBecomePaths) {
     const auto rows = store({{{1, "2015011006010101"}, {2, "01"}}});
     const auto index = dir / "KSTR_DATA";
-    EXPECT_FALSE(AlsOut(log, table, index, "KSTR/../480", "20150110", rows).ok);
-    EXPECT_FALSE(AlsOut(log, table, index, "KSTR600", "20150110", rows).ok);  // column 127
-    EXPECT_FALSE(AlsOut(log, table, index, "KSTR010", "2015/../", rows).ok);
-    EXPECT_FALSE(CmtOut(log, table, {1, 0, 0, 0, 0}, folder, "20150110", "../YC", rows).ok);
-    EXPECT_FALSE(CmtOut(log, table, {1, 0, 0, 0, 0}, folder, "2015011", "YC", rows).ok);
+    const std::filesystem::path indexFolder = "KSTR_DATA";
+    EXPECT_FALSE(AlsOut(log, host(), table, indexFolder, "KSTR/../480", "20150110", rows).ok);
+    EXPECT_FALSE(
+        AlsOut(log, host(), table, indexFolder, "KSTR600", "20150110", rows).ok);  // column 127
+    EXPECT_FALSE(AlsOut(log, host(), table, indexFolder, "KSTR010", "2015/../", rows).ok);
+    EXPECT_FALSE(
+        CmtOut(log, host(), table, {1, 0, 0, 0, 0}, "YOS_COM", "20150110", "../YC", rows).ok);
+    EXPECT_FALSE(CmtOut(log, host(), table, {1, 0, 0, 0, 0}, "YOS_COM", "2015011", "YC", rows).ok);
     EXPECT_FALSE(std::filesystem::exists(index));
     EXPECT_TRUE(std::filesystem::is_empty(folder));
     const std::string logged = logText();
     EXPECT_NE(logged.find("AlsOut<<"), std::string::npos);
     EXPECT_NE(logged.find("CmtOut<<"), std::string::npos);
+}
+
+namespace fs = std::filesystem;
+
+/// Writes one index file for 2015-01-10 into KSTR_DATA/2015 and says whether it worked.
+class HostFolderSafety : public WriterTest {
+  protected:
+    HostFolderSafety() {
+        rows = store({{{1, "2015011006010101"}, {2, "01"}, {9, "a"}, {10, "b"}}});
+    }
+
+    WriterResult writeIndex() {
+        return AlsOut(log, host(), table, "KSTR_DATA", "KSTR010", "20150110", rows);
+    }
+    fs::path target() const { return dir / "KSTR_DATA" / "2015" / "KSTR010_150110.CSV"; }
+
+    RowList rows;
+    TempDir outside;
+};
+
+TEST_F(HostFolderSafety, LinkedYearFolderIsRefusedAndNothingLandsWhereItPoints) {
+    fs::create_directories(dir / "KSTR_DATA");
+    fs::create_directory_symlink(outside.path(), dir / "KSTR_DATA" / "2015");
+    const WriterResult result = writeIndex();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.failedFiles, 1);
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+    EXPECT_NE(logText().find("リンクは使えません"), std::string::npos) << logText();
+}
+
+TEST_F(HostFolderSafety, LinkedOrSpecialTargetIsNeverReplacedNorFollowed) {
+    fs::create_directories(target().parent_path());
+    const fs::path kept = outside / "passwd";
+    test::writeFile(kept, "root:x:0:0\n");
+    fs::create_symlink(kept, target());
+    EXPECT_FALSE(writeIndex().ok);
+    EXPECT_EQ(readFile(kept), "root:x:0:0\n");
+    EXPECT_TRUE(fs::is_symlink(target()));
+
+    fs::remove(target());
+    fs::create_directory(target());
+    EXPECT_FALSE(writeIndex().ok);
+    EXPECT_TRUE(fs::is_directory(target()));
+}
+
+TEST_F(HostFolderSafety, ReadOnlyFileIsKeptAndCountedAsNotWritten) {
+    fs::create_directories(target().parent_path());
+    test::writeFile(target(), "kept");
+    fs::permissions(target(), fs::perms::owner_read | fs::perms::group_read);
+    const WriterResult result = writeIndex();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.failedFiles, 1);
+    EXPECT_EQ(readFile(target()), "kept");
+    EXPECT_NE(logText().find("読み取り専用"), std::string::npos);
+
+    // A writable file is replaced and keeps its permissions.
+    fs::permissions(target(), fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(writeIndex().ok);
+    EXPECT_EQ(readFile(target()), "201501100601010101,a,b\r\n");
+    EXPECT_EQ(fs::status(target()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(HostFolderSafety, HostFolderItselfMayBeALink) {
+    fs::create_directory_symlink(dir.path(), outside / "host");
+    HostWriter linked(outside / "host");
+    ASSERT_TRUE(AlsOut(log, linked, table, "KSTR_DATA", "KSTR010", "20150110", rows).ok);
+    EXPECT_TRUE(fs::is_regular_file(target()));
+}
+
+TEST_F(HostFolderSafety, TemporariesOfAKilledRunGoAndNoneOfOursStay) {
+    fs::create_directories(target().parent_path());
+    const fs::path leftover = target().string() + ".kestrova-tmp-4242-17";
+    test::writeFile(leftover, "half");
+    test::writeFile(target().string() + ".kestrova-tmp", "half");  // the old fixed name
+    ASSERT_TRUE(writeIndex().ok);
+    for (const auto& entry : fs::directory_iterator(target().parent_path())) {
+        EXPECT_EQ(entry.path().filename(), target().filename());
+    }
+}
+
+TEST_F(HostFolderSafety, OneRunAtATimeHoldsTheFolder) {
+    HostWriter first(dir.path());
+    ASSERT_TRUE(first.lock());
+    HostWriter second(dir.path());
+    EXPECT_FALSE(second.lock());
+    {
+        HostWriter released(dir.path());
+        EXPECT_FALSE(released.lock());
+    }
+    first = HostWriter(dir.path());  // the old lock goes with the old writer
+    EXPECT_TRUE(second.lock());
 }
 
 }  // namespace

@@ -234,14 +234,27 @@ TEST(HtmlTables, RowsDoNotDependOnHowTheBodyIsSplit) {
 
 TEST(HtmlTables, RowsOfPlainCellsKeepEveryCellWhateverTheirMarkup) {
     // Plain cells are joined before the parser sees them; attributes, entities, th, empty
-    // cells and the page's own U+FDD0 must still come out as a browser shows them.
+    // cells and the page's own U+FDD0, also written as a character reference in any spelling,
+    // must still come out as a browser shows them (U+FDD0 as U+FFFD).
+    const std::vector<std::pair<std::string, std::string>> references = {
+        {"&#xFDD0;", "\xEF\xBF\xBD"},      {"&#64976;", "\xEF\xBF\xBD"},
+        {"&#x000fdd0;", "\xEF\xBF\xBD"},   {"x&#XfDd0 y", "x\xEF\xBF\xBD y"},
+        {"&#0064976", "\xEF\xBF\xBD"},     {"&#x41;&#66", "AB"},
+        {"&#x1F40E;", "\xF0\x9F\x90\x8E"}, {"&#xFDD01;", "\xF3\xBD\xB4\x81"},
+        {"&amp;#xFDD0;", "&#xFDD0;"}};
     std::string page = "<table>";
     Rows expected;
     for (int r = 0; r < 40; ++r) {
         page += "<tr>\n";
         Row row;
         for (int c = 0; c < 30; ++c) {
-            switch ((r + c) % 6) {
+            switch ((r + c) % 7) {
+                case 6: {
+                    const auto& [markup, text] = references[(r * 30 + c) % references.size()];
+                    page += "<td>" + markup + "</td>";
+                    row.push_back(text);
+                    break;
+                }
                 case 0:
                     page += "<td>" + std::to_string(c) + "</td>\n";
                     row.push_back(std::to_string(c));
