@@ -512,11 +512,14 @@ struct SampleServer::Impl {
         const std::size_t most = rate.limited() ? rate.pieceSize() : end - offset;
         while (offset < end) {
             const std::string_view piece = body.piece(offset, std::min(most, end - offset));
-            if (piece.empty() || !rate.take(piece.size(), stopping) ||
-                !sink.write(piece.data(), piece.size())) {
+            if (piece.empty() || !rate.take(piece.size(), stopping)) {
                 return false;
             }
+            // Counted before the write: a client that has the bytes must see them counted.
             sent += piece.size();
+            if (!sink.write(piece.data(), piece.size())) {
+                return false;
+            }
             offset += piece.size();
         }
         return true;

@@ -131,7 +131,8 @@ class SampleServer {
     std::size_t requestCount(const std::string& path) const;
     /// Number of those answered 304 Not Modified.
     std::size_t notModifiedCount(const std::string& path) const;
-    /// Body bytes written to clients since the server was made, as they went over the wire.
+    /// Body bytes handed to clients' connections since the server was made, as they go over
+    /// the wire (compressed when compressed); a write that fails may count a piece too many.
     std::uint64_t bytesSent() const;
     /// The page codes posted to `path` so far, decoded, in order; "" for a POST without one.
     std::vector<std::string> postedCodes(const std::string& path) const;
