@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include "data_paths.h"
 #include "page_text.h"
 #include "sample_server.h"
 
@@ -16,8 +15,8 @@ using Clock = std::chrono::steady_clock;
 using test::countOf;
 using test::tableRows;
 
-const std::string kDay = "/kestrova/tfdata2/TF250607.html";      // CP932, rows straight in <table>
-const std::string kDayUtf8 = "/kestrova/tfdata2/TF250608.html";  // UTF-8, <thead> and <tbody>
+const std::string kDay = "/kestrova/tfdata2/TF250607.html";      // CP932, rows in <table>
+const std::string kDayUtf8 = "/kestrova/tfdata2/TF250608.html";  // UTF-8, <thead>, <tbody>
 
 ServerOptions juneOptions() {
     ServerOptions options;
@@ -31,15 +30,15 @@ class HostileFaultTest : public ::testing::Test {
   protected:
     void SetUp() override { server.start(); }
 
-    httplib::Client client() {
+    httplib::Result get(const std::string& path, std::optional<Fault> fault = std::nullopt) {
+        server.clearFaults();
+        if (fault) {
+            server.addFault(*fault);
+        }
         httplib::Client c("127.0.0.1", server.port());
         c.set_read_timeout(10, 0);
         c.set_decompress(false);
-        return c;
-    }
-    std::string plain(const std::string& path) {
-        auto res = client().Get(path.c_str());
-        return res ? res->body : "";
+        return c.Get(path.c_str());
     }
 
     SampleServer server{juneOptions()};
@@ -48,11 +47,9 @@ class HostileFaultTest : public ::testing::Test {
 TEST_F(HostileFaultTest, RepeatSendsTheWholeTableTimesOver) {
     for (const std::string& path : {kDay, kDayUtf8}) {
         SCOPED_TRACE(path);
-        const std::string page = plain(path);
+        const std::string page = get(path)->body;
         const std::size_t rows = tableRows(page).size();
-        server.addFault({.path = path, .kind = FaultKind::Repeat, .times = 3});
-        auto res = client().Get(path.c_str());
-        server.clearFaults();
+        auto res = get(path, Fault{.path = path, .kind = FaultKind::Repeat, .times = 3});
         ASSERT_TRUE(res);
         EXPECT_EQ(res->get_header_value("Content-Length"), std::to_string(res->body.size()));
         EXPECT_EQ(countOf(res->body, "<table"), 3u);
@@ -60,7 +57,7 @@ TEST_F(HostileFaultTest, RepeatSendsTheWholeTableTimesOver) {
         const auto got = tableRows(res->body);
         ASSERT_EQ(got.size(), 3 * rows);
         for (std::size_t t = 0; t < 3; ++t) {
-            EXPECT_TRUE(got[t * rows][0].starts_with(path == kDay ? "20250607:" : "20250608:"));
+            EXPECT_EQ(got[t * rows][0].substr(0, 9), path == kDay ? "20250607:" : "20250608:");
             EXPECT_EQ(got[t * rows + 1], got[1]);
         }
         const std::size_t head = page.find("<table");
@@ -72,107 +69,85 @@ TEST_F(HostileFaultTest, RepeatSendsTheWholeTableTimesOver) {
 TEST_F(HostileFaultTest, EndlessRepeatHasNoLengthAndGoesOnUntilTheClientLeaves) {
     server.addFault({.path = kDay, .kind = FaultKind::Repeat, .times = 0});
     httplib::Headers headers;
-    std::string start;
     std::size_t received = 0;
-    auto res = client().Get(
+    httplib::Client c("127.0.0.1", server.port());
+    auto res = c.Get(
         kDay.c_str(),
         [&](const httplib::Response& r) {
             headers = r.headers;
             return true;
         },
-        [&](const char* data, std::size_t n) {
-            if (start.size() < 100'000) {
-                start.append(data, n);
-            }
-            received += n;
-            return received < 30'000'000;
-        });
+        [&](const char*, std::size_t n) { return (received += n) < 30'000'000; });
     EXPECT_FALSE(res);
     EXPECT_GE(received, 30'000'000u);
-    EXPECT_EQ(headers.count("Content-Length"), 0u);
-    EXPECT_EQ(headers.count("Transfer-Encoding"), 0u);
-    EXPECT_TRUE(start.starts_with("<!DOCTYPE"));
+    EXPECT_EQ(headers.count("Content-Length") + headers.count("Transfer-Encoding"), 0u);
 }
 
 TEST_F(HostileFaultTest, HugeCellHoldsExactlyTheBytesAsked) {
     for (const std::string& path : {kDay, kDayUtf8}) {
         SCOPED_TRACE(path);
-        const auto before = tableRows(plain(path));
+        const auto before = tableRows(get(path)->body);
         // Not a whole number of characters in either charset: the rest is "x".
-        server.addFault({.path = path, .kind = FaultKind::HugeCell, .bytes = 1'000'001});
-        auto res = client().Get(path.c_str());
-        server.clearFaults();
+        auto res = get(path, Fault{.path = path, .kind = FaultKind::HugeCell, .bytes = 1'000'001});
         ASSERT_TRUE(res);
-        const auto rows = tableRows(res->body);
+        auto rows = tableRows(res->body);
         ASSERT_EQ(rows.size(), before.size());
-        ASSERT_EQ(rows[1].size(), kColumns);
-        const std::string& cell = rows[1][116];
-        EXPECT_EQ(cell.size(), 1'000'001u);
+        const std::string cell = rows[1][116];
         const std::string a = path == kDay ? "\x82\xA0" : "あ";
         const std::size_t rest = cell.size() % a.size();
+        EXPECT_EQ(cell.size(), 1'000'001u);
         EXPECT_EQ(countOf(cell, a), cell.size() / a.size());
         EXPECT_EQ(cell.substr(cell.size() - rest), std::string(rest, 'x'));
-        for (std::size_t c = 0; c < kColumns; ++c) {
-            if (c != 116) {
-                EXPECT_EQ(rows[1][c], before[1][c]) << c;
-            }
-        }
-        EXPECT_EQ(rows[2], before[2]);
+        rows[1][116] = before[1][116];
+        EXPECT_EQ(rows, before) << "all else as usual";
     }
 }
 
-TEST_F(HostileFaultTest, TruncateEndsAFinishedAnswerBeforeTheTableCloses) {
-    const std::string page = plain(kDay);
-    server.addFault({.path = kDay, .kind = FaultKind::Truncate, .bytes = 5000});
-    auto res = client().Get(kDay.c_str());
-    ASSERT_TRUE(res) << "the transfer itself is complete";
-    EXPECT_EQ(res->status, 200);
-    EXPECT_EQ(res->get_header_value("Content-Length"), "5000");
-    EXPECT_EQ(res->body, page.substr(0, 5000));
-    EXPECT_EQ(res->body.find("</table>"), std::string::npos);
-}
+TEST_F(HostileFaultTest, TruncateAndBadEncodingLieInTheirHeadersOnly) {
+    const std::string page = get(kDay)->body;
+    auto truncated = get(kDay, Fault{.path = kDay, .kind = FaultKind::Truncate, .bytes = 5000});
+    ASSERT_TRUE(truncated) << "the transfer itself is complete";
+    EXPECT_EQ(truncated->get_header_value("Content-Length"), "5000");
+    EXPECT_EQ(truncated->body, page.substr(0, 5000));
+    EXPECT_EQ(truncated->body.find("</table>"), std::string::npos);
 
-TEST_F(HostileFaultTest, TrickleSendsSmallPiecesWithPauses) {
-    server.setPage("/trickle.html", std::string(1000, 'x'), "text/html");
-    server.addFault(
-        {.path = "/trickle.html", .kind = FaultKind::Trickle, .delay = 40ms, .bytes = 100});
-    std::vector<std::pair<Clock::time_point, std::size_t>> pieces;
-    auto res = client().Get("/trickle.html", [&](const char*, std::size_t n) {
-        pieces.emplace_back(Clock::now(), n);
-        return true;
-    });
-    ASSERT_TRUE(res);
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        EXPECT_LE(pieces[i].second, 100u);
-        total += pieces[i].second;
-    }
-    EXPECT_EQ(total, 1000u);
-    EXPECT_GE(pieces.size(), 5u);
-    EXPECT_GE(pieces.back().first - pieces.front().first, 9 * 40ms);
-}
-
-TEST_F(HostileFaultTest, BadEncodingClaimsACodingButSendsPlainBytes) {
-    const std::string page = plain(kDay);
     for (const Coding coding : {Coding::Gzip, Coding::Deflate}) {
-        server.addFault({.path = kDay, .kind = FaultKind::BadEncoding, .coding = coding});
-        auto res = client().Get(kDay.c_str());
-        server.clearFaults();
+        auto res = get(kDay, Fault{.path = kDay, .kind = FaultKind::BadEncoding, .coding = coding});
         ASSERT_TRUE(res);
         EXPECT_EQ(res->get_header_value("Content-Encoding"), codingName(coding));
         EXPECT_EQ(res->body, page);
     }
 }
 
+TEST_F(HostileFaultTest, TrickleSendsSmallPiecesWithPauses) {
+    server.setPage("/trickle.html", std::string(1000, 'x'), "text/html");
+    server.addFault(
+        {.path = "/trickle.html", .kind = FaultKind::Trickle, .delay = 40ms, .bytes = 100});
+    std::vector<Clock::time_point> arrivals;
+    std::size_t total = 0, largest = 0;
+    httplib::Client c("127.0.0.1", server.port());
+    auto res = c.Get("/trickle.html", [&](const char*, std::size_t n) {
+        arrivals.push_back(Clock::now());
+        total += n;
+        largest = std::max(largest, n);
+        return true;
+    });
+    ASSERT_TRUE(res);
+    EXPECT_EQ(total, 1000u);
+    EXPECT_LE(largest, 100u);
+    EXPECT_GE(arrivals.back() - arrivals.front(), 9 * 40ms);
+}
+
 TEST(HostileFaultLifetime, StopIsPromptWhileABodyCrawls) {
-    const auto crawl = [](Fault fault, ServerOptions options) {
+    const auto crawl = [](Fault fault, std::size_t bytesPerSecond) {
+        ServerOptions options = juneOptions();
+        options.bytesPerSecond = bytesPerSecond;
         SampleServer server(options);
         server.start();
         server.setPage("/page.html", std::string(2'000'000, 'x'), "text/html");
         server.addFault(std::move(fault));
         auto reading = std::async(std::launch::async, [port = server.port()] {
             httplib::Client c("127.0.0.1", port);
-            c.set_read_timeout(30, 0);
             return c.Get("/page.html", [](const char*, std::size_t) { return true; });
         });
         while (server.bytesSent() == 0) {
@@ -183,14 +158,11 @@ TEST(HostileFaultLifetime, StopIsPromptWhileABodyCrawls) {
         EXPECT_LT(Clock::now() - start, 1s);
         return reading.get();
     };
-    const Fault none{.path = "/elsewhere"};
-    ServerOptions slowLink = juneOptions();
-    slowLink.bytesPerSecond = 20'000;
-    EXPECT_FALSE(crawl({.path = "/page.html", .kind = FaultKind::Trickle, .delay = 5s, .bytes = 10},
-                       juneOptions()));
-    EXPECT_FALSE(crawl(none, slowLink));
+    EXPECT_FALSE(
+        crawl({.path = "/page.html", .kind = FaultKind::Trickle, .delay = 5s, .bytes = 10}, 0));
+    EXPECT_FALSE(crawl({.path = "/elsewhere"}, 20'000));
     // Without a length the client cannot tell the end from a stop.
-    crawl({.path = "/page.html", .kind = FaultKind::Repeat, .times = 0}, slowLink);
+    crawl({.path = "/page.html", .kind = FaultKind::Repeat, .times = 0}, 20'000);
 }
 
 }  // namespace
