@@ -8,10 +8,17 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(SampleServerCommandLine, ReadsEveryOption) {
-    const CommandLine cl =
-        parseCommandLine({"--bind", "0.0.0.0", "--port", "8080", "--newest", "2025-06",
-                          "--week-days", "20250607,20250608", "--seed", "9", "--fault",
-                          "/kestrova/data/MAST.html=status:503", "--print-ini"});
+    const CommandLine cl = parseCommandLine({"--bind",      "0.0.0.0",
+                                             "--port",      "8080",
+                                             "--newest",    "2025-06",
+                                             "--week-days", "20250607,20250608",
+                                             "--seed",      "9",
+                                             "--fault",     "/kestrova/data/MAST.html=status:503",
+                                             "--print-ini", "--change-month",
+                                             "2025-05",     "--change-month",
+                                             "2024-12",     "--no-validators",
+                                             "--rate",      "4000000",
+                                             "--latency",   "80"});
     EXPECT_EQ(cl.server.bindAddress, "0.0.0.0");
     EXPECT_EQ(cl.server.port, 8080);
     EXPECT_EQ(cl.server.newestYear, 2025);
@@ -23,6 +30,10 @@ TEST(SampleServerCommandLine, ReadsEveryOption) {
     EXPECT_TRUE(cl.printIni);
     EXPECT_FALSE(cl.https);
     EXPECT_TRUE(cl.server.certFile.empty());
+    EXPECT_EQ(cl.server.changedMonths, (std::vector<std::string>{"2025-05", "2024-12"}));
+    EXPECT_FALSE(cl.server.validators);
+    EXPECT_EQ(cl.server.bytesPerSecond, 4'000'000u);
+    EXPECT_EQ(cl.server.latency, 80ms);
 }
 
 TEST(SampleServerCommandLine, HttpsUsesTheTestCertificateUnlessGivenOne) {
@@ -48,6 +59,16 @@ TEST(SampleServerCommandLine, ReadsEachFaultKind) {
     EXPECT_EQ(cut.afterBytes, 10u);
     EXPECT_EQ(parseFault("/p=oversized:10001").rows, 10001u);
     EXPECT_EQ(parseFault("/p=notables").kind, FaultKind::NoTables);
+
+    EXPECT_EQ(parseFault("/p=repeat:0").kind, FaultKind::Repeat);
+    EXPECT_EQ(parseFault("/p=hugecell:1048576").bytes, 1048576u);
+    EXPECT_EQ(parseFault("/p=truncate:5000").kind, FaultKind::Truncate);
+    const Fault trickle = parseFault("/p=trickle:100:50");
+    EXPECT_EQ(trickle.kind, FaultKind::Trickle);
+    EXPECT_EQ(trickle.bytes, 100u);
+    EXPECT_EQ(trickle.delay, 50ms);
+    EXPECT_EQ(parseFault("/p=badencoding").coding, Coding::Gzip);
+    EXPECT_EQ(parseFault("/p=badencoding:deflate").coding, Coding::Deflate);
 }
 
 TEST(SampleServerCommandLine, ReadsRaceAuthorityFaultsAndTheirPageCode) {
@@ -88,6 +109,15 @@ TEST(SampleServerCommandLine, RejectsBadArguments) {
                                                     {"--fault", "/p=duplicate:0"},
                                                     {"--fault", "/p=redirect:303"},
                                                     {"--fault", "/p=redirect"},
+                                                    {"--fault", "/p=repeat"},
+                                                    {"--fault", "/p=hugecell:-1"},
+                                                    {"--fault", "/p=trickle:0:10"},
+                                                    {"--fault", "/p=trickle:10"},
+                                                    {"--fault", "/p=badencoding:br"},
+                                                    {"--change-month", "2025-13"},
+                                                    {"--change-month", "25-01"},
+                                                    {"--rate", "fast"},
+                                                    {"--latency"},
                                                     {"--verbose"}}) {
         EXPECT_THROW(parseCommandLine(args), std::invalid_argument) << args[0];
     }

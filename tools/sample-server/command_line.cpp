@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <stdexcept>
+#include <tuple>
 
 #include "calendar.h"
+#include "data_paths.h"
 
 namespace kestrova::sample {
 namespace {
@@ -15,6 +17,14 @@ long number(std::string_view text, std::string_view what) {
         throw std::invalid_argument("bad " + std::string(what) + ": " + std::string(text));
     }
     return value;
+}
+
+std::pair<int, int> yearMonth(std::string_view text) {
+    const auto month = parseYearMonth(text);
+    if (!month) {
+        throw std::invalid_argument("bad month (YYYY-MM expected): " + std::string(text));
+    }
+    return *month;
 }
 
 std::vector<std::string_view> split(std::string_view text, char sep) {
@@ -41,11 +51,17 @@ const char* const kUsage =
     "  --newest YYYY-MM       newest month file served (default: last month)\n"
     "  --week-days D,D        day files served, yyyymmdd (default: this week's meeting days)\n"
     "  --seed N               data seed (1)\n"
+    "  --change-month YYYY-MM generate that month with another seed (repeatable)\n"
+    "  --no-validators        no ETag or Last-Modified, no 304 answers\n"
+    "  --rate BYTES           body bytes a second, for all connections together\n"
+    "  --latency MS           delay before each answer\n"
     "  --fault PATH[@CODE]=KIND\n"
     "                         status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS,\n"
     "                         notables, nocodes, unclosed, duplicate[:N], unknowncode,\n"
-    "                         reverseddays, redirect:STATUS; @CODE limits a fault on a racing-\n"
-    "                         authority path to POSTs of that page code; may be repeated\n"
+    "                         reverseddays, redirect:STATUS, repeat:TIMES, hugecell:BYTES,\n"
+    "                         truncate:BYTES, trickle:BYTES:MS, badencoding[:gzip|deflate];\n"
+    "                         @CODE limits a fault on a racing-authority path to POSTs of\n"
+    "                         that page code; may be repeated\n"
     "  --print-ini            print a Kestrova.Ini for this server\n"
     "  --help                 this text\n";
 
@@ -129,6 +145,37 @@ Fault parseFault(std::string_view option) {
             throw std::invalid_argument("bad redirect status (301, 302, 307 or 308): " +
                                         std::string(parts[1]));
         }
+    } else if (kind == "repeat") {
+        want(1);
+        fault.kind = FaultKind::Repeat;
+        fault.times = static_cast<std::size_t>(number(parts[1], "count"));
+    } else if (kind == "hugecell") {
+        want(1);
+        fault.kind = FaultKind::HugeCell;
+        fault.bytes = static_cast<std::size_t>(number(parts[1], "byte count"));
+    } else if (kind == "truncate") {
+        want(1);
+        fault.kind = FaultKind::Truncate;
+        fault.bytes = static_cast<std::size_t>(number(parts[1], "byte count"));
+    } else if (kind == "trickle") {
+        want(2);
+        fault.kind = FaultKind::Trickle;
+        fault.bytes = static_cast<std::size_t>(number(parts[1], "byte count"));
+        fault.delay = std::chrono::milliseconds(number(parts[2], "delay"));
+        if (fault.bytes == 0) {
+            throw std::invalid_argument("bad byte count: 0");
+        }
+    } else if (kind == "badencoding") {
+        fault.kind = FaultKind::BadEncoding;
+        if (parts.size() > 1) {
+            want(1);
+            if (parts[1] == "deflate") {
+                fault.coding = Coding::Deflate;
+            } else if (parts[1] != "gzip") {
+                throw std::invalid_argument("bad coding (gzip or deflate): " +
+                                            std::string(parts[1]));
+            }
+        }
     } else {
         throw std::invalid_argument("unknown fault kind: " + std::string(kind));
     }
@@ -165,16 +212,17 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
             cl.https = true;
             cl.server.keyFile = std::string(value());
         } else if (arg == "--newest") {
+            std::tie(cl.server.newestYear, cl.server.newestMonth) = yearMonth(value());
+        } else if (arg == "--change-month") {
             const std::string_view v = value();
-            if (v.size() != 7 || v[4] != '-') {
-                throw std::invalid_argument("bad month (YYYY-MM expected): " + std::string(v));
-            }
-            cl.server.newestYear = static_cast<int>(number(v.substr(0, 4), "year"));
-            cl.server.newestMonth = static_cast<int>(number(v.substr(5, 2), "month"));
-            if (cl.server.newestMonth < 1 || cl.server.newestMonth > 12 ||
-                cl.server.newestYear < 2000) {
-                throw std::invalid_argument("bad month: " + std::string(v));
-            }
+            yearMonth(v);
+            cl.server.changedMonths.emplace_back(v);
+        } else if (arg == "--no-validators") {
+            cl.server.validators = false;
+        } else if (arg == "--rate") {
+            cl.server.bytesPerSecond = static_cast<std::size_t>(number(value(), "rate"));
+        } else if (arg == "--latency") {
+            cl.server.latency = std::chrono::milliseconds(number(value(), "latency"));
         } else if (arg == "--week-days") {
             for (const std::string_view day : split(value(), ',')) {
                 if (daysOfKey(day) < 0) {

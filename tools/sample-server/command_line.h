@@ -22,7 +22,8 @@ struct CommandLine {
 CommandLine parseCommandLine(const std::vector<std::string_view>& args);
 
 /// "PATH[@CODE]=KIND[:ARGS]": status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS,
-/// notables, nocodes, unclosed, duplicate[:N], unknowncode, reverseddays, redirect:STATUS.
+/// notables, nocodes, unclosed, duplicate[:N], unknowncode, reverseddays, redirect:STATUS,
+/// repeat:TIMES, hugecell:BYTES, truncate:BYTES, trickle:BYTES:MS, badencoding[:CODING].
 Fault parseFault(std::string_view option);
 
 /// A Kestrova.Ini that points the program at a server on `hostPort`.

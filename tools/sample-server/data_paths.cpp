@@ -51,6 +51,33 @@ std::optional<DataFileName> parseDataFileName(std::string_view fileName) {
     return name;
 }
 
+std::optional<std::pair<int, int>> parseYearMonth(std::string_view text) {
+    const auto digits = [](std::string_view part) {
+        return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (text.size() != 7 || text[4] != '-' || !digits(text.substr(0, 4)) ||
+        !digits(text.substr(5))) {
+        return std::nullopt;
+    }
+    const int year = std::stoi(std::string(text.substr(0, 4)));
+    const int month = std::stoi(std::string(text.substr(5)));
+    if (year < 2000 || month < 1 || month > 12) {
+        return std::nullopt;
+    }
+    return std::pair{year, month};
+}
+
+std::time_t publishedAt(const DataFileName& name) {
+    constexpr std::time_t kDay = 86400;
+    if (name.isMonth()) {
+        const int days = name.month == 12 ? daysFromCivil(name.year + 1, 1, 1)
+                                          : daysFromCivil(name.year, name.month + 1, 1);
+        return days * kDay;
+    }
+    // 18:00 in Japan is 09:00 UTC.
+    return (daysFromCivil(name.year, name.month, name.day) - 1) * kDay + 9 * 3600;
+}
+
 PageStyle styleOf(const DataFileName& name) {
     PageStyle style;
     if (name.isMonth()) {

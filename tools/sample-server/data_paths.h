@@ -1,8 +1,10 @@
 #pragma once
 
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "sample_data.h"
 
@@ -25,6 +27,13 @@ struct DataFileName {
     std::string fileName() const;  ///< "TFyymm.html" or "TFyymmdd.html"
 };
 std::optional<DataFileName> parseDataFileName(std::string_view fileName);
+
+/// "YYYY-MM", years 2000 on; nullopt otherwise.
+std::optional<std::pair<int, int>> parseYearMonth(std::string_view text);
+
+/// When the vendor would have put the file up: a month at the start of the next month, a day
+/// at 18:00 (Japan) the evening before, as Unix time.
+std::time_t publishedAt(const DataFileName& name);
 
 /// How the server dresses a generated page: the charset, the table markup and whether the
 /// answer names its charset in a Content-Type header (the page's meta tag always does).

@@ -44,7 +44,7 @@ PageCache::Body PageCache::get(const std::string& fileName) {
     std::shared_future<Body> page = lookUp(fileName, mine, render);
     if (render) {
         try {
-            mine.set_value(std::make_shared<const std::string>(render_(fileName)));
+            mine.set_value(std::make_shared<const Content>(render_(fileName)));
         } catch (...) {
             mine.set_exception(std::current_exception());
             std::lock_guard lock(mutex_);
@@ -54,17 +54,23 @@ PageCache::Body PageCache::get(const std::string& fileName) {
     return page.get();
 }
 
-void PageCache::prefetch(const std::string& fileName) {
+void PageCache::prefetch(const std::string& fileName, bool compress) {
     {
         std::lock_guard lock(mutex_);
-        const bool known =
-            std::any_of(entries_.begin(), entries_.end(),
-                        [&](const auto& entry) { return entry.first == fileName; }) ||
-            std::find(queue_.begin(), queue_.end(), fileName) != queue_.end();
-        if (known) {
+        const auto cached = std::find_if(entries_.begin(), entries_.end(), [&](const auto& entry) {
+            return entry.first == fileName;
+        });
+        const auto queued = std::find_if(queue_.begin(), queue_.end(),
+                                         [&](const auto& wish) { return wish.first == fileName; });
+        if (queued != queue_.end()) {
+            queued->second |= compress;
             return;
         }
-        queue_.push_back(fileName);
+        // A cached page may still need compressing; that is done once in any case.
+        if (cached != entries_.end() && !compress) {
+            return;
+        }
+        queue_.emplace_back(fileName, compress);
         // Only the latest wishes matter to a client that jumps around.
         if (queue_.size() > 2) {
             queue_.pop_front();
@@ -75,18 +81,21 @@ void PageCache::prefetch(const std::string& fileName) {
 
 void PageCache::work() {
     while (true) {
-        std::string fileName;
+        std::pair<std::string, bool> wish;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
             if (stopping_) {
                 return;
             }
-            fileName = std::move(queue_.front());
+            wish = std::move(queue_.front());
             queue_.pop_front();
         }
         try {
-            get(fileName);
+            const Body page = get(wish.first);
+            if (wish.second) {
+                page->deflated();
+            }
         } catch (...) {
             // A page that cannot be rendered fails again, visibly, when it is requested.
         }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "content_coding.h"
 #include "sample_data.h"
 
 namespace kestrova::sample {
@@ -26,6 +27,16 @@ struct ServerOptions {
     /// racing authority's pages show the same days.
     std::vector<std::string> weekDays;
     std::uint32_t seed = 1;
+    /// Months ("YYYY-MM") generated with another seed, as if the vendor had corrected them:
+    /// their bytes, ETag and Last-Modified differ from an unchanged server's. The constructor
+    /// throws std::invalid_argument for another form.
+    std::vector<std::string> changedMonths;
+    /// ETag and Last-Modified on data files, and 304 answers to conditional GETs.
+    bool validators = true;
+    /// Body bytes a second for all connections together (a slow link); 0: no limit.
+    std::size_t bytesPerSecond = 0;
+    /// Delay before each answer (a distant server).
+    std::chrono::milliseconds latency{0};
 };
 
 enum class FaultKind {
@@ -43,6 +54,13 @@ enum class FaultKind {
     ReversedDays,   ///< a top page lists this week's days latest first
     // Racing-authority entry paths:
     Redirect,  ///< answer `status` (301, 302, 307, 308) to the same path under kMovedPrefix
+    // A hostile server; all streamed:
+    Repeat,       ///< the page's table `times` times in a row; 0: until the client goes away
+                  ///< (at most 4 GiB), without a Content-Length
+    HugeCell,     ///< the first record's resting-farm cell holds `bytes` bytes of text
+    Truncate,     ///< only the first `bytes` bytes of the body, announced as the whole answer
+    Trickle,      ///< the body `bytes` bytes at a time with `delay` between the pieces
+    BadEncoding,  ///< claims Content-Encoding `coding` but sends the plain bytes
 };
 
 struct Fault {
@@ -56,7 +74,10 @@ struct Fault {
     std::chrono::milliseconds delay{0};
     std::size_t afterBytes = 0;
     std::size_t rows = 10001;
-    int nth = 1;  ///< DuplicateCode
+    int nth = 1;                   ///< DuplicateCode
+    std::size_t times = 1;         ///< Repeat
+    std::size_t bytes = 0;         ///< HugeCell, Truncate, Trickle
+    Coding coding = Coding::Gzip;  ///< BadEncoding
 };
 
 /// The server cannot start: the address is taken or the certificate cannot be loaded.
@@ -68,6 +89,13 @@ class ServerError : public std::runtime_error {
 /// The vendor's member data server on loopback: version page, MAST.html, month and day
 /// files, prepared files under /kestrova/data3/; and the racing authority's race cards,
 /// results and odds for the same meeting days (race_authority.h). Runs on its own thread.
+///
+/// Text answers are compressed with gzip or deflate when the request's Accept-Encoding offers
+/// them. Data files carry a strong ETag per representation (`"hash"`, `"hash-gzip"`,
+/// `"hash-deflate"`, the hash of the plain bytes) and a Last-Modified shared by all of them;
+/// a conditional GET that matches answers 304. Faults that change the answer send it plain and
+/// without validators; faults in how the body travels (stall, cut, truncate, trickle) count
+/// the bytes on the wire, compressed or not.
 class SampleServer {
   public:
     explicit SampleServer(ServerOptions options = {});
@@ -95,8 +123,17 @@ class SampleServer {
     void addFault(Fault fault);
     void clearFaults();
 
+    /// Generates the month anew with another seed, again on each call: its bytes, ETag and
+    /// Last-Modified change, other files stay as they are.
+    void changeMonth(int year, int month);
+
     /// Number of requests answered for `path` so far.
     std::size_t requestCount(const std::string& path) const;
+    /// Number of those answered 304 Not Modified.
+    std::size_t notModifiedCount(const std::string& path) const;
+    /// Body bytes handed to clients' connections since the server was made, as they go over
+    /// the wire (compressed when compressed); a write that fails may count a piece too many.
+    std::uint64_t bytesSent() const;
     /// The page codes posted to `path` so far, decoded, in order; "" for a POST without one.
     std::vector<std::string> postedCodes(const std::string& path) const;
 
