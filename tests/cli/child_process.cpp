@@ -66,15 +66,17 @@ ChildResult runChild(const std::filesystem::path& program, const std::vector<std
     ChildResult result;
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
+    rusage usage{};
+    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
+            wait4(pid, &status, 0, &usage);
             status = -1;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    result.peakMemory = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes
     if (status != -1 && WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     }

@@ -12,6 +12,8 @@ struct ChildResult {
     int exitCode = -1;  ///< -1 when the child did not exit normally
     std::string out;
     std::string err;
+    /// Peak resident memory of the child, in bytes.
+    std::uint64_t peakMemory = 0;
 };
 
 /// How a child starts, beyond its arguments.

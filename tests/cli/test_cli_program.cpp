@@ -199,5 +199,23 @@ TEST_F(CliProgram, AClosedStandardOutputIsLoggedAndTheRunGoesOn) {
     EXPECT_NE(log.find("出力処理を終了しました。"), std::string::npos);
 }
 
+TEST_F(CliProgram, WhateverTheServerSendsTheRunStaysSmall) {
+    // 1 GB of repeated tables, and a cell of a gigabyte: each ends as a download failure.
+    for (const sample::Fault& fault : {sample::Fault{.path = "/kestrova/tfdata2/TF2601.html",
+                                      .kind = sample::FaultKind::Repeat,
+                                      .times = 1000},
+                                       sample::Fault{.path = "/kestrova/tfdata2/TF2601.html",
+                                       .kind = sample::FaultKind::HugeCell,
+                                       .bytes = std::size_t{1} << 30}}) {
+        server_.clearFaults();
+        server_.addFault(fault);
+        const auto result = run({"--past", "2026", "--kinds", "all", "--predict", "all"});
+        EXPECT_EQ(result.exitCode, kExitAborted) << result.err;
+        EXPECT_NE(result.err.find("Get_TFData<<"), std::string::npos) << result.err;
+        EXPECT_LT(result.peakMemory, std::uint64_t{96} << 20);
+        EXPECT_EQ(result.out.find("件取得しました"), std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace kestrova::cli

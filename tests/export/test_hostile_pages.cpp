@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -131,6 +133,49 @@ TEST_F(HostilePage, CellsCannotForgeLinesFieldsOrCells) {
     EXPECT_NE(std::find(messages.begin(), messages.end(),
                         "レースキー・日付・値が正しくないデータ 1件を読み飛ばしました..."),
               messages.end());
+}
+
+TEST_F(HostilePage, EndlessOrSwollenBodiesEndAtTheirLimitNotInMemory) {
+    // A day file whose table repeats until the client leaves, one with a huge cell, and one
+    // that is cut short but announced as whole.
+    const std::vector<sample::Fault> faults = {
+        {.path = dataPath("TF150207.html"), .kind = sample::FaultKind::Repeat, .times = 0},
+        {.path = dataPath("TF150207.html"),
+         .kind = sample::FaultKind::HugeCell,
+         .bytes = std::size_t{200} << 20},
+        {.path = dataPath("TF150207.html"), .kind = sample::FaultKind::Truncate, .bytes = 3000},
+    };
+    const std::vector<std::string> reasons = {"データファイルが大きすぎます（上限 64 MB）",
+                                              "ページに閉じられないタグか長すぎる文字列があります",
+                                              "データファイルが途中で終わっています"};
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+        server.clearFaults();
+        server.addFault(faults[i]);
+        ui = RecordingUi();
+        const auto before = server.bytesSent();
+        EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexOnly(weekSelection({"TF150207.html"}))),
+                  ExportOutcome::Aborted);
+        EXPECT_NE(failure().find(reasons[i]), std::string::npos) << failure();
+        // The client stopped reading soon after the limit.
+        EXPECT_LT(server.bytesSent() - before, std::uint64_t{80} << 20) << reasons[i];
+        EXPECT_TRUE(hostFiles().empty());
+    }
+}
+
+TEST_F(HostilePage, ATransferThatCrawlsEndsAsATimeOut) {
+    HttpOptions options;
+    options.lowSpeedBytesPerSecond = 1000;
+    options.lowSpeedTime = std::chrono::seconds(1);
+    ctx = std::make_unique<CoreContext>(log, ui, MemberServer(server.hostPort(), "10"), options);
+    // Ten bytes every 50 ms: never idle long enough for the receive time-out, and never done.
+    server.addFault({.path = dataPath("TF150207.html"),
+                     .kind = sample::FaultKind::Trickle,
+                     .delay = std::chrono::milliseconds(50),
+                     .bytes = 10});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Get_TFData(*ctx, state, "TF150207.html", false).ok);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_NE(failure().find("要求がタイムアウトしました。"), std::string::npos) << failure();
 }
 
 }  // namespace
