@@ -1,6 +1,10 @@
+#include <cerrno>
 #include <filesystem>
 #include <iterator>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +48,22 @@ TEST(AtomicFile, FailureNamesTheFileInJapanese) {
                                                  ": フォルダが見つかりません)");
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(ErrorTexts, WhatUsersReadIsJapaneseWhateverFailed) {
+    EXPECT_EQ(fileErrorReason(std::make_error_code(std::errc::file_too_large)),
+              "ファイルサイズの上限を超えました");
+    EXPECT_EQ(fileErrorReason(std::make_error_code(std::errc::too_many_symbolic_link_levels)),
+              "シンボリックリンクは使えません");
+    // No wording of its own: still Japanese, with the number for the log reader.
+    EXPECT_EQ(fileErrorReason(std::make_error_code(std::errc::protocol_error)),
+              "システムエラーが発生しました（エラー番号 " + std::to_string(EPROTO) + "）");
+    EXPECT_EQ(describeError(std::bad_alloc()), "メモリが不足しています。");
+    EXPECT_EQ(describeError(std::system_error(std::make_error_code(std::errc::no_space_on_device))),
+              "ディスクの空き容量が足りません。");
+    EXPECT_EQ(describeError(Error("日本語の説明", "English detail")), "日本語の説明");
+    EXPECT_EQ(describeError(std::out_of_range("basic_string::substr")),
+              "予期しないエラーが発生しました。(basic_string::substr)");
 }
 
 }  // namespace

@@ -180,6 +180,21 @@ TEST_F(ExportFailure, BlockedFoldersFailTheirFilesAndTheRunSaysSo) {
     EXPECT_TRUE(files.contains("MY_DATA/YOS_COM/2015/YC061511.DAT"));
 }
 
+TEST_F(ExportFailure, FilesNotWrittenAreCountedAsFilesNotAsCalls) {
+    // Three venues on the 4th: one blocked year folder costs three comment files.
+    writeFile(host / "MY_DATA" / "YOS_COM" / "2015", "not a folder");
+    server.removeDataFile("TF1502.html");
+    ExportSelection selection = pastSelection("15");
+    selection.commentEntries[0] = true;
+
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+
+    EXPECT_EQ(state.FilesFailed, 4);  // three meetings on the 4th, one on the 5th
+    const auto messages = ui.activityMessages();
+    EXPECT_EQ(messages.at(messages.size() - 2),
+              "書き込めなかったファイルがあります（4件）。ログを確認して下さい。");
+}
+
 TEST_F(ExportFailure, FileThatCannotBeReplacedKeepsWhatWasThereAndLeavesNoScraps) {
     const auto blocked = host / "KSTR_DATA" / "2015" / "KSTR010_150207.CSV";
     std::filesystem::create_directories(blocked);
