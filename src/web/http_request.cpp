@@ -135,6 +135,9 @@ struct HttpRequest::Impl {
         curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+        // A POST sent on after a 301 or 302 stays a POST with its body, as the platform's
+        // request object keeps it (a walk of the racing authority's pages depends on it).
+        curl_easy_setopt(h, CURLOPT_POSTREDIR, CURL_REDIR_POST_301 | CURL_REDIR_POST_302);
         curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
         curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
         curl_easy_setopt(h, CURLOPT_USERAGENT, "Kestrova/" KESTROVA_VERSION);

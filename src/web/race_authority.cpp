@@ -1,0 +1,488 @@
+#include "web/race_authority.h"
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+
+#include "base/errors.h"
+#include "base/ss_logging.h"
+#include "base/text.h"
+#include "base/user_interface.h"
+#include "web/page_decoder.h"
+
+namespace kestrova {
+
+namespace {
+
+constexpr std::string_view kPageFailure = "HTML の取得に失敗しました。";
+constexpr std::string_view kNoStatus = "応答の状態を読み取れませんでした。";
+constexpr std::string_view kTimeOutNotice =
+    "データ受信処理でタイムアウトが発生しました。再受信して下さい。";
+constexpr std::size_t kMaxCodeLength = 64;
+
+bool isCodeCharacter(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/';
+}
+
+/// Characters `first` (1-based) to `last` of `text`, fewer when it is shorter.
+std::string_view chars(std::string_view text, std::size_t first, std::size_t last) {
+    if (first > text.size()) {
+        return {};
+    }
+    return text.substr(first - 1, last - first + 1);
+}
+
+}  // namespace
+
+void cJRAEvents::OnPreDataLoad(const JraPage&, bool&) {}
+void cJRAEvents::SetKaisaiDay(const std::string&, bool&) {}
+void cJRAEvents::SetRaceList(const JraPage&, bool&) {}
+void cJRAEvents::SetRaceRest(const JraPage&, bool&) {}
+void cJRAEvents::SetRaceRestAuto(const JraPage&, bool&) {}
+void cJRAEvents::SetGridOzTanPuku(const JraPage&, bool&) {}
+void cJRAEvents::SetGridOzWaku(const JraPage&, bool&) {}
+void cJRAEvents::SetGridOzUmaRen(const JraPage&, bool&) {}
+void cJRAEvents::SetGridOzWide(const JraPage&, bool&) {}
+void cJRAEvents::SetGridOzUmaTan(const JraPage&, bool&) {}
+void cJRAEvents::SetGridOz3Ren(const JraPage&, bool&) {}
+void cJRAEvents::SetGridOz3Tan(const JraPage&, bool&) {}
+
+RaceAuthoritySite::RaceAuthoritySite(std::string_view hostSetting) {
+    const bool hasScheme = startsWithIgnoringAsciiCase(hostSetting, "http://") ||
+                           startsWithIgnoringAsciiCase(hostSetting, "https://");
+    // The site serves https today; plain http only redirects there.
+    base_ = hasScheme ? std::string(hostSetting) : "https://" + std::string(hostSetting);
+    while (!base_.empty() && base_.back() == '/') {
+        base_.pop_back();
+    }
+}
+
+std::string RaceAuthoritySite::entryUrl(std::string_view path) const {
+    return base_ + std::string(path);
+}
+
+std::string decodePage(const JraPage& page) {
+    // Shift_JIS labels read as CP932 (the site uses IBM extensions); an undeclared page is
+    // judged by its bytes, as a browser does.
+    PageDecoder decoder(page.contentType);
+    std::string text;
+    decoder.decode(page.body, text);
+    decoder.finish(text);
+    return text;
+}
+
+std::vector<std::string> extractCodes(std::string_view text, std::string_view prefix) {
+    std::vector<std::string> codes;
+    if (prefix.empty()) {
+        return codes;
+    }
+    for (auto start = text.find(prefix); start != std::string_view::npos;) {
+        const auto quote = text.find('\'', start);
+        if (quote == std::string_view::npos) {
+            break;
+        }
+        const std::string_view code = text.substr(start, quote - start);
+        if (code.size() > kMaxCodeLength ||
+            !std::all_of(code.begin(), code.end(), isCodeCharacter)) {
+            break;  // a quote far away: the code's own was missing
+        }
+        codes.emplace_back(code);
+        start = text.find(prefix, quote);
+    }
+    return codes;
+}
+
+std::string formBody(std::string_view code) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string body = "cname=";
+    for (const char c : code) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                           (c >= 'A' && c <= 'Z') || c == '-' || c == '_' || c == '.' || c == '~';
+        if (plain) {
+            body += c;
+        } else {
+            body += '%';
+            body += kHex[byte >> 4];
+            body += kHex[byte & 0x0F];
+        }
+    }
+    return body;
+}
+
+bool dayCodeMatches(std::string_view dayCode, std::string_view raceKey) {
+    if (raceKey.size() < 16 || dayCode.size() < 27) {
+        return false;
+    }
+    return chars(dayCode, 20, 27) == chars(raceKey, 1, 8) &&
+           chars(dayCode, 10, 11) == chars(raceKey, 9, 10) &&
+           chars(dayCode, 12, 15) == chars(raceKey, 1, 4) &&
+           chars(dayCode, 16, 19) == chars(raceKey, 11, 14);
+}
+
+bool raceNumberMatches(std::string_view raceCode, std::string_view raceKey) {
+    return raceKey.size() >= 16 && raceCode.size() >= 21 &&
+           chars(raceCode, 20, 21) == chars(raceKey, 15, 16);
+}
+
+bool raceCodeMatches(std::string_view raceCode, std::string_view raceKey) {
+    return raceKey.size() >= 16 && raceCode.size() >= 21 &&
+           chars(raceCode, 10, 11) == chars(raceKey, 9, 10) &&
+           chars(raceCode, 12, 15) == chars(raceKey, 1, 4) &&
+           chars(raceCode, 16, 21) == chars(raceKey, 11, 16);
+}
+
+/// One method call's request object and its failure model.
+class cJRA::Walk {
+  public:
+    Walk(cJRA& client, std::string_view name, const std::string& url)
+        : client_(client), name_(name) {
+        try {
+            HttpRequest request = CreateHttpRequest(client.http_);
+            request.Open("POST", url, false);
+            request.setRequestHeader("Content-Type", "application/x-www-form-urlencoded");
+            request_.emplace(std::move(request));
+        } catch (const std::exception& e) {
+            fail(e);
+        }
+    }
+
+    /// Posts `code`; the page when it answered 200. Otherwise the failure is logged: the
+    /// failed send, the status that cannot be read, and the page failure.
+    std::optional<JraPage> fetch(std::string_view code) {
+        JraPage page;
+        bool answered = false;
+        try {
+            if (!request_) {
+                throw Error("HTTP 要求オブジェクトがありません。");
+            }
+            request_->send(formBody(code));
+            answered = true;
+        } catch (const std::exception& e) {
+            fail(e);
+        }
+        if (!answered) {
+            logError(kNoStatus);
+        } else {
+            page.status = request_->Status();
+            page.contentType = request_->contentType();
+            page.body = request_->responseBody();
+        }
+        if (page.status != 200) {
+            logError(kPageFailure);
+            return std::nullopt;
+        }
+        return page;
+    }
+
+    void logError(std::string_view description) const {
+        client_.log_.ErrorLog(errorText(name_, description));
+    }
+
+    void fail(const std::exception& e) const {
+        logError(describeError(e));
+        if (const auto* own = dynamic_cast<const Error*>(&e); own && !own->detail().empty()) {
+            client_.log_.DebugLog(std::string(name_) + ": " + own->detail());
+        }
+    }
+
+    void release() { request_.reset(); }
+
+  private:
+    cJRA& client_;
+    std::string_view name_;
+    std::optional<HttpRequest> request_;
+};
+
+cJRA::cJRA(const SsLogging& log, UserInterface& ui, HttpOptions http, RaceAuthoritySite site,
+           MemberServer memberServer, cJRAEvents& events)
+    : log_(log),
+      ui_(ui),
+      http_(std::move(http)),
+      site_(std::move(site)),
+      memberServer_(std::move(memberServer)),
+      events_(events) {}
+
+std::int16_t cJRA::GetKaisaiDay() {
+    constexpr std::string_view kName = "GetKaisaiDay";
+    log_.TraceLog(kName);
+    Walk walk(*this, kName, site_.entryUrl(kRaceCardsPath));
+    const auto top = walk.fetch("pw01dli00/F3");
+    if (!top) {
+        return 0;
+    }
+    const auto codes = extractCodes(decodePage(*top), "pw01drl");
+    if (codes.empty()) {
+        return 0;
+    }
+    bool cancel = false;
+    for (const auto& code : codes) {
+        const auto page = walk.fetch(code);
+        if (!page) {
+            return 0;
+        }
+        events_.SetKaisaiDay(decodePage(*page), cancel);
+        if (cancel) {
+            break;
+        }
+        ui_.breathe();
+    }
+    walk.release();
+    events_.SetKaisaiDayOff();
+    return static_cast<std::int16_t>(codes.size());
+}
+
+std::int16_t cJRA::GetRaceList() {
+    constexpr std::string_view kName = "GetRaceList";
+    log_.TraceLog(kName);
+    Walk walk(*this, kName, site_.entryUrl(kRaceCardsPath));
+    const auto top = walk.fetch("pw01dli00/F3");
+    if (!top) {
+        return 0;
+    }
+    const auto days = extractCodes(decodePage(*top), "pw01drl");
+    if (days.empty()) {
+        return 0;
+    }
+    std::vector<std::string> races;
+    for (const auto& day : days) {
+        const auto page = walk.fetch(day);
+        if (!page) {
+            return 0;
+        }
+        const auto found = extractCodes(decodePage(*page), "pw01des");
+        races.insert(races.end(), found.begin(), found.end());
+    }
+    bool cancel = false;
+    for (const auto& race : races) {
+        const auto page = walk.fetch(race);
+        if (!page) {
+            return 0;
+        }
+        events_.SetRaceList(*page, cancel);
+        if (cancel) {
+            break;
+        }
+        ui_.breathe();
+    }
+    walk.release();
+    events_.SetRaceListOff();
+    return static_cast<std::int16_t>(races.size());
+}
+
+std::int16_t cJRA::PreDataGet(std::string_view InFileNm, std::int16_t InMode) {
+    constexpr std::string_view kName = "PreDataGet";
+    log_.TraceLog(kName);
+    try {
+        // The name becomes part of an address: only a plain file name may.
+        const bool plainName = !InFileNm.empty() && InFileNm != "." && InFileNm != ".." &&
+                               std::all_of(InFileNm.begin(), InFileNm.end(), [](char c) {
+                                   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                                          (c >= 'A' && c <= 'Z') || c == '-' || c == '_' ||
+                                          c == '.';
+                               });
+        if (!plainName) {
+            throw Error("ファイル名が正しくありません。(" + std::string(InFileNm) + ")");
+        }
+        HttpRequest request = CreateHttpRequest(http_);
+        request.Open("POST", memberServer_.preparedFileUrl(InFileNm), false);
+        request.send();
+        const int status = request.Status();
+        if (status == 404) {
+            return -1;
+        }
+        if (status != 200) {
+            log_.ErrorLog(errorText(kName, kPageFailure));
+            return -1;
+        }
+        if (InMode != 0) {
+            return 0;
+        }
+        if (UTF8_to_UNICODE(request.responseBody()).empty()) {
+            return -1;
+        }
+        const JraPage page{status, request.contentType(), request.responseBody()};
+        bool cancel = false;
+        events_.OnPreDataLoad(page, cancel);
+        if (cancel) {
+            return -1;
+        }
+        ui_.breathe();
+        events_.OffPreDataLoad();
+        return 0;
+    } catch (const HttpError& e) {
+        if (e.kind() != HttpErrorKind::Timeout) {
+            log_.ErrorLog(errorText(kName, e.what()));
+            return -1;
+        }
+        ui_.info(kTimeOutNotice);
+        log_.TraceLog(errorText(kName, e.what()));
+        return -1;
+    } catch (const std::exception& e) {
+        log_.ErrorLog(errorText(kName, describeError(e)));
+        return -1;
+    }
+}
+
+/// What tells the nine result and odds walks apart.
+struct cJRA::RaceWalk {
+    std::string_view name;
+    bool entryAtInfo = false;
+    std::string_view path;
+    std::string_view topCode;
+    std::string_view dayPrefix;
+    std::string_view racePrefix;
+    bool autoKey = false;
+    bool firstDayOnly = false;
+    bool skipDuplicates = false;
+    bool releaseBeforeEnd = false;
+    void (cJRAEvents::*page)(const JraPage&, bool&);
+    void (cJRAEvents::*end)();
+};
+
+std::int16_t cJRA::raceWalk(const RaceWalk& spec) {
+    if (spec.entryAtInfo) {
+        log_.InfoLog(spec.name);
+    } else {
+        log_.TraceLog(spec.name);
+    }
+    const std::string& key = spec.autoKey ? AutoRaceKey : SelectedRaceKey;
+    Walk walk(*this, spec.name, site_.entryUrl(spec.path));
+    const auto top = walk.fetch(spec.topCode);
+    if (!top) {
+        return 0;
+    }
+    const auto days = extractCodes(decodePage(*top), spec.dayPrefix);
+    if (days.empty()) {
+        return 0;
+    }
+    std::vector<std::string> candidates;
+    for (const auto& day : days) {
+        if (!dayCodeMatches(day, key)) {
+            continue;
+        }
+        const auto page = walk.fetch(day);
+        if (!page) {
+            return 0;
+        }
+        for (const auto& race : extractCodes(decodePage(*page), spec.racePrefix)) {
+            if (spec.skipDuplicates &&
+                std::find(candidates.begin(), candidates.end(), race) != candidates.end()) {
+                continue;
+            }
+            if (raceNumberMatches(race, key)) {
+                candidates.push_back(race);
+            }
+        }
+        if (spec.firstDayOnly) {
+            break;
+        }
+    }
+    const auto chosen =
+        std::find_if(candidates.begin(), candidates.end(),
+                     [&key](const std::string& race) { return raceCodeMatches(race, key); });
+    if (chosen != candidates.end()) {
+        const auto page = walk.fetch(*chosen);
+        if (!page) {
+            return 0;
+        }
+        bool cancel = false;
+        (events_.*spec.page)(*page, cancel);
+        if (!cancel) {
+            ui_.breathe();
+        }
+    }
+    if (spec.releaseBeforeEnd) {
+        walk.release();
+        (events_.*spec.end)();
+    } else {
+        (events_.*spec.end)();
+        walk.release();
+    }
+    return static_cast<std::int16_t>(candidates.size());
+}
+
+namespace {
+
+constexpr std::string_view kResultsTop = "pw01sli00/AF";
+constexpr std::string_view kOddsTop = "pw15oli00/6D";
+
+cJRA::RaceWalk oddsWalk(std::string_view name, std::string_view racePrefix,
+                        void (cJRAEvents::*page)(const JraPage&, bool&),
+                        void (cJRAEvents::*end)()) {
+    return {.name = name,
+            .path = kOddsPath,
+            .topCode = kOddsTop,
+            .dayPrefix = "pw15orl",
+            .racePrefix = racePrefix,
+            .page = page,
+            .end = end};
+}
+
+}  // namespace
+
+std::int16_t cJRA::GetRaceRestAuto() {
+    return raceWalk({.name = "GetRaceRestAuto",
+                     .path = kResultsPath,
+                     .topCode = kResultsTop,
+                     .dayPrefix = "pw01srl",
+                     .racePrefix = "pw01sde",
+                     .autoKey = true,
+                     .firstDayOnly = true,
+                     .releaseBeforeEnd = true,
+                     .page = &cJRAEvents::SetRaceRestAuto,
+                     .end = &cJRAEvents::SetRaceRestAutoOff});
+}
+
+std::int16_t cJRA::GetRaceRest() {
+    return raceWalk({.name = "GetRaceRest",
+                     .entryAtInfo = true,
+                     .path = kResultsPath,
+                     .topCode = kResultsTop,
+                     .dayPrefix = "pw01srl",
+                     .racePrefix = "pw01sde",
+                     .firstDayOnly = true,
+                     .releaseBeforeEnd = true,
+                     .page = &cJRAEvents::SetRaceRest,
+                     .end = &cJRAEvents::SetRaceRestOff});
+}
+
+std::int16_t cJRA::GetGridOzTanPuku() {
+    RaceWalk walk = oddsWalk("GetGridOzTanPuku", "pw151ou", &cJRAEvents::SetGridOzTanPuku,
+                             &cJRAEvents::SetGridOzTanPukuOff);
+    walk.firstDayOnly = true;
+    walk.skipDuplicates = true;
+    return raceWalk(walk);
+}
+
+std::int16_t cJRA::GetGridOzWaku() {
+    return raceWalk(oddsWalk("GetGridOzWaku", "pw153ou", &cJRAEvents::SetGridOzWaku,
+                             &cJRAEvents::SetGridOzWakuOff));
+}
+
+std::int16_t cJRA::GetGridOzUmaRen() {
+    return raceWalk(oddsWalk("GetGridOzUmaRen", "pw154ou", &cJRAEvents::SetGridOzUmaRen,
+                             &cJRAEvents::SetGridOzUmaRenOff));
+}
+
+std::int16_t cJRA::GetGridOzWide() {
+    return raceWalk(oddsWalk("GetGridOzWide", "pw155ou", &cJRAEvents::SetGridOzWide,
+                             &cJRAEvents::SetGridOzWideOff));
+}
+
+std::int16_t cJRA::GetGridOzUmaTan() {
+    return raceWalk(oddsWalk("GetGridOzUmaTan", "pw156ou", &cJRAEvents::SetGridOzUmaTan,
+                             &cJRAEvents::SetGridOzUmaTanOff));
+}
+
+std::int16_t cJRA::GetGridOz3Ren() {
+    return raceWalk(oddsWalk("GetGridOz3Ren", "pw157ou", &cJRAEvents::SetGridOz3Ren,
+                             &cJRAEvents::SetGridOz3RenOff));
+}
+
+std::int16_t cJRA::GetGridOz3Tan() {
+    return raceWalk(oddsWalk("GetGridOz3Tan", "pw158ou", &cJRAEvents::SetGridOz3Tan,
+                             &cJRAEvents::SetGridOz3TanOff));
+}
+
+}  // namespace kestrova
