@@ -5,8 +5,10 @@
 
 #include "base/ss_logging.h"
 #include "base/user_interface.h"
+#include "services/app_settings.h"
 #include "web/http_request.h"
 #include "web/member_server.h"
+#include "web/race_authority.h"
 
 namespace kestrova {
 
@@ -17,6 +19,7 @@ struct CoreContext {
     UserInterface& ui;
     MemberServer memberServer;
     HttpOptions http;  ///< `breathe` defaults to ui.breathe()
+    RaceAuthoritySite raceAuthority{kDefaultRaceAuthorityHost};
 
     CoreContext(const SsLogging& log, UserInterface& ui, MemberServer server,
                 HttpOptions options = {});

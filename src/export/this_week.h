@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrova {
+
+struct CoreContext;
+
+/// A meeting day of this week whose day file the member server has.
+struct OfferedDay {
+    std::string dayText;   ///< "yyyy年mm月dd日", as KaisaiDays has it
+    std::string fileName;  ///< "TFyymmdd.html"
+};
+
+/// The days the window offers as this week's data.
+struct ThisWeekDays {
+    /// In the order of the discovery (the racing authority's pages decide it).
+    std::vector<OfferedDay> days;
+    /// A check request failed (its warning has been shown): the window ends, the command
+    /// line reports it.
+    bool checkFailed = false;
+};
+
+/// The meeting-day discovery (GetKaisaiDay), then Get_TFData in check mode for each day:
+/// only days whose day file answers 200 are offered.
+ThisWeekDays thisWeekDays(CoreContext& ctx);
+
+/// The notice when a check request failed while the window loads.
+inline constexpr std::string_view kCheckFailedNotice =
+    "通信エラー等が発生しました。\r\n\r\n再起動して下さい。";
+
+}  // namespace kestrova

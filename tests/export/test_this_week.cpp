@@ -1,0 +1,82 @@
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/ss_logging.h"
+#include "export/this_week.h"
+#include "sample_server.h"
+#include "services/core_context.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+
+namespace kestrova {
+namespace {
+
+std::vector<std::string> files(const ThisWeekDays& week) {
+    std::vector<std::string> names;
+    for (const auto& day : week.days) {
+        names.push_back(day.dayText + " " + day.fileName);
+    }
+    return names;
+}
+
+/// This week's days 2026-12-05 (Saturday) and -06 on the site and the member server.
+class ThisWeek : public ::testing::Test {
+  protected:
+    ThisWeek() {
+        log.LogFilePath = dir.path();
+        ctx.raceAuthority = RaceAuthoritySite("http://" + server.hostPort());
+    }
+
+    static sample::ServerOptions options() {
+        sample::ServerOptions o;
+        o.newestYear = 2026;
+        o.newestMonth = 11;
+        o.weekDays = {"20261205", "20261206"};
+        return o;
+    }
+
+    /// Started before the context below takes its port.
+    struct RunningServer : sample::SampleServer {
+        RunningServer() : SampleServer(options()) { start(); }
+    };
+
+    test::TempDir dir;
+    SsLogging log;
+    test::RecordingUi ui;
+    RunningServer server;
+    CoreContext ctx{log, ui, MemberServer(server.hostPort(), "10")};
+};
+
+TEST_F(ThisWeek, OnlyDaysWhoseFileTheServerHasInDiscoveryOrder) {
+    EXPECT_EQ(files(thisWeekDays(ctx)), (std::vector<std::string>{"2026年12月05日 TF261205.html",
+                                                                  "2026年12月06日 TF261206.html"}));
+
+    server.removeDataFile("TF261205.html");
+    server.addFault({.path = "/JRADB/accessD.html",
+                     .pageCode = "pw01dli00/F3",
+                     .kind = sample::FaultKind::ReversedDays});
+    const ThisWeekDays week = thisWeekDays(ctx);
+    EXPECT_FALSE(week.checkFailed);
+    EXPECT_EQ(files(week), std::vector<std::string>{"2026年12月06日 TF261206.html"});
+    // A check reads nothing: no activity line, no warning.
+    EXPECT_TRUE(ui.activity.empty());
+    EXPECT_TRUE(ui.warnings.empty()) << ui.warnings.front();
+}
+
+TEST_F(ThisWeek, ACheckThatGetsNoAnswerIsReported) {
+    ctx.http.receiveTimeout = std::chrono::milliseconds(200);
+    server.addFault({.path = "/kestrova/tfdata2/TF261205.html",
+                     .kind = sample::FaultKind::Slow,
+                     .delay = std::chrono::milliseconds(1500)});
+    const ThisWeekDays week = thisWeekDays(ctx);
+    EXPECT_TRUE(week.checkFailed);
+    EXPECT_TRUE(week.days.empty());
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_TRUE(ui.warnings[0].starts_with("Get_TFData<<")) << ui.warnings[0];
+}
+
+}  // namespace
+}  // namespace kestrova
