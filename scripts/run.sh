@@ -46,8 +46,8 @@ fi
 echo "== Sample server: http://$host_port"
 
 # The settings file is CP932 with CR LF, as the program writes it.
-printf '[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=%s\r\n[USE_OPT1]\r\nTFJV_Path=%s\r\n' \
-  "$host_port" "$host" | iconv -f UTF-8 -t CP932 >"$app/Kestrova.Ini"
+printf '[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=%s\r\nRaceAuthorityHost=http://%s\r\n[USE_OPT1]\r\nTFJV_Path=%s\r\n' \
+  "$host_port" "$host_port" "$host" | iconv -f UTF-8 -t CP932 >"$app/Kestrova.Ini"
 
 all_data=(--kinds all --predict all --result all)
 status=0
@@ -61,17 +61,10 @@ run_cli() {
   fi
 }
 
-# This week's meeting days as the server serves them.
-week_days="$(curl -fsS -X POST -d '' "http://$host_port/kestrova/data3/schedule.txt" | tr -d '\r')"
-day_args=()
-for day in $week_days; do
-  day_args+=(--day "$day")
-done
-if [ ${#day_args[@]} -gt 0 ]; then
-  run_cli "${day_args[@]}" "${all_data[@]}"
-else
-  echo "== No meeting days this week; the this-week export is skipped."
-fi
+# This week's meeting days, learnt from the racing authority's pages as the window does.
+echo "== kestrova-cli days"
+"$cli_exe" days --app-folder "$app" || true
+run_cli --this-week "${all_data[@]}"
 
 # Past data of the year that holds the server's newest month (the month before today).
 past_year="$(date -d "$(date +%Y-%m-01) -1 month" +%Y)"

@@ -1,6 +1,8 @@
 #include "cli/cli_command.h"
 
 #include <exception>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "base/atomic_file.h"
@@ -14,31 +16,45 @@
 #include "export/export_state.h"
 #include "export/host_folder.h"
 #include "export/selection_check.h"
+#include "export/this_week.h"
 #include "services/app_log.h"
 #include "services/app_settings.h"
 #include "services/core_context.h"
 #include "services/ini_file.h"
+#include "web/html_tables.h"
 #include "web/member_server.h"
+#include "web/race_authority.h"
 
 namespace kestrova::cli {
 
 namespace {
 
-constexpr std::string_view kTag = "kestrova-cli:export";
+constexpr std::string_view kNoDaysThisWeek = "今週の開催日データはありません。";
 
 std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
     return request.appFolder.value_or(env.executableFolder);
 }
 
+std::string tagOf(CommandKind kind) {
+    switch (kind) {
+        case CommandKind::Days:
+            return "kestrova-cli:days";
+        case CommandKind::Race:
+            return "kestrova-cli:race";
+        default:
+            return "kestrova-cli:export";
+    }
+}
+
 /// Prints a refusal on stderr and keeps it in the log, where a scheduled run's owner looks.
-int refuse(const SsLogging& log, const CliEnvironment& env, std::string_view message,
-           bool withUsage) {
+int refuse(const SsLogging& log, const CliEnvironment& env, std::string_view tag,
+           std::string_view message, bool withUsage) {
     env.err << replaceAll(message, "\r\n", "\n") << '\n';
     if (withUsage) {
         env.err << '\n' << usageText();
     }
     env.err << std::flush;
-    log.WarnLog(std::string(kTag) + "<<" + replaceAll(message, "\r\n", " ") + ">>");
+    log.WarnLog(std::string(tag) + "<<" + replaceAll(message, "\r\n", " ") + ">>");
     return kExitUsage;
 }
 
@@ -66,21 +82,75 @@ ExportSelection makeSelection(const ExportRequest& request, const SelectionCheck
     return selection;
 }
 
+/// What every command that reaches a server needs: the log, the settings, a terminal face.
+struct Session {
+    Session(const ExportRequest& request, const CliEnvironment& env, std::string tagText)
+        : log(makeAppLog(appFolderOf(request, env))),
+          settings(loadServerSettings(settingsFile(appFolderOf(request, env)))),
+          ui(env.out, env.err, env.progressColumns, &log),
+          tag(std::move(tagText)) {}
+
+    CoreContext context() {
+        CoreContext ctx(log, ui, MemberServer(settings.memberHost, settings.schemeSetting));
+        ctx.raceAuthority = RaceAuthoritySite(settings.raceAuthorityHost);
+        return ctx;
+    }
+
+    /// Anything the command's own handling let through must not look like success.
+    int unexpected(const std::exception& error) {
+        log.ErrorLog(errorText(tag, describeError(error)));
+        ui.info("<<" + describeError(error) + ">>");
+        return kExitFailure;
+    }
+
+    SsLogging log;
+    ServerSettings settings;
+    TerminalUi ui;
+    std::string tag;
+};
+
+/// "yyyy年mm月dd日" of an offered day to yyyymmdd.
+std::string dayKeyOf(const OfferedDay& day) {
+    return "20" + day.fileName.substr(2, 6);
+}
+
+/// Receives the one page a result or odds walk delivers.
+class PageCatcher final : public cJRAEvents {
+  public:
+    void SetRaceRest(const JraPage& page, bool&) override { caught = page; }
+    void SetGridOzTanPuku(const JraPage& page, bool&) override { caught = page; }
+    void SetGridOzWaku(const JraPage& page, bool&) override { caught = page; }
+    void SetGridOzUmaRen(const JraPage& page, bool&) override { caught = page; }
+    void SetGridOzWide(const JraPage& page, bool&) override { caught = page; }
+    void SetGridOzUmaTan(const JraPage& page, bool&) override { caught = page; }
+    void SetGridOz3Ren(const JraPage& page, bool&) override { caught = page; }
+    void SetGridOz3Tan(const JraPage& page, bool&) override { caught = page; }
+
+    std::optional<JraPage> caught;
+};
+
+/// A cell on one line of tab-separated text: its own tabs and line breaks become spaces.
+std::string flatCell(std::string_view cell) {
+    std::string flat;
+    for (const char c : cell) {
+        flat += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+    }
+    return flat;
+}
+
 }  // namespace
 
 int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
     const ParsedCommand parsed = parseCommandLine(args, env.today);
-    switch (parsed.kind) {
-        case CommandKind::Help:
-            env.out << helpText(static_cast<int>(env.today.year())) << std::flush;
-            return kExitFinished;
-        case CommandKind::Error: {
-            const SsLogging log = makeAppLog(appFolderOf(parsed.request, env));
-            log.InfoLog(std::string(kTag) + joinArguments(args.subspan(1)));
-            return refuse(log, env, parsed.error, true);
-        }
-        case CommandKind::Export:
-            break;
+    const std::string tag = tagOf(parsed.kind);
+    if (parsed.kind == CommandKind::Help) {
+        env.out << helpText(static_cast<int>(env.today.year())) << std::flush;
+        return kExitFinished;
+    }
+    if (parsed.kind == CommandKind::Error) {
+        const SsLogging log = makeAppLog(appFolderOf(parsed.request, env));
+        log.InfoLog(tag + joinArguments(args.subspan(1)));
+        return refuse(log, env, tag, parsed.error, true);
     }
     if (const auto& folder = parsed.request.appFolder;
         folder && !std::filesystem::is_directory(*folder)) {
@@ -90,35 +160,56 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
         return kExitUsage;
     }
     const SsLogging log = makeAppLog(appFolderOf(parsed.request, env));
-    log.InfoLog(std::string(kTag) + joinArguments(args.subspan(1)));
-    return runExport(parsed.request, env);
+    log.InfoLog(tag + joinArguments(args.subspan(1)));
+    switch (parsed.kind) {
+        case CommandKind::Days:
+            return runDays(parsed.request, env);
+        case CommandKind::Race:
+            return runRace(parsed.request, parsed.race, env);
+        default:
+            return runExport(parsed.request, env);
+    }
 }
 
-int runExport(const ExportRequest& request, const CliEnvironment& env) {
-    const auto appFolder = appFolderOf(request, env);
-    const SsLogging log = makeAppLog(appFolder);
+int runExport(const ExportRequest& given, const CliEnvironment& env) {
+    Session session(given, env, tagOf(CommandKind::Export));
+    const SsLogging& log = session.log;
+    const std::string& tag = session.tag;
 
-    const SelectionCheckResult check = lst_ThisW_Chk(selectionCheckInput(request));
+    const SelectionCheckResult check = lst_ThisW_Chk(selectionCheckInput(given));
     if (!check.ok) {
-        return refuse(log, env, check.message, false);
+        return refuse(log, env, tag, check.message, false);
     }
-
-    const auto iniFile = settingsFile(appFolder);
+    const auto iniFile = settingsFile(appFolderOf(given, env));
     const std::filesystem::path hostFolder =
-        request.hostFolder.value_or(readIniText(iniFile, "USE_OPT1", "TFJV_Path"));
+        given.hostFolder.value_or(readIniText(iniFile, "USE_OPT1", "TFJV_Path"));
     if (const auto problem = hostFolderProblem(hostFolder)) {
-        return refuse(log, env, *problem, false);
+        return refuse(log, env, tag, *problem, false);
     }
-
-    const ServerSettings settings = loadServerSettings(iniFile);
-    if (!settings.problems.empty()) {
+    if (!session.settings.problems.empty()) {
         // A host the user set must not be replaced by the real server behind their back.
-        return refuse(log, env, settings.problems.front(), false);
+        return refuse(log, env, tag, session.settings.problems.front(), false);
     }
-    TerminalUi ui(env.out, env.err, env.progressColumns, &log);
+    TerminalUi& ui = session.ui;
     ui.setPastData(check.ThisWeekMode == 0);
     try {
-        CoreContext ctx(log, ui, MemberServer(settings.memberHost, settings.schemeSetting));
+        CoreContext ctx = session.context();
+        ExportRequest request = given;
+        if (request.thisWeek) {
+            const ThisWeekDays week = thisWeekDays(ctx);
+            if (week.checkFailed) {
+                ui.info(kCheckFailedNotice);
+                return kExitAborted;
+            }
+            if (week.days.empty()) {
+                ui.info(kNoDaysThisWeek);
+                log.InfoLog(tag + ": " + std::string(kNoDaysThisWeek));
+                return kExitFinished;
+            }
+            for (const OfferedDay& day : week.days) {
+                request.days.push_back(dayKeyOf(day));
+            }
+        }
         ExportState state;
         state.MonthFileTemplates = makeMonthFileTemplates(static_cast<int>(env.today.year()));
         switch (
@@ -137,11 +228,79 @@ int runExport(const ExportRequest& request, const CliEnvironment& env) {
         ui.info("出力処理を開始できませんでした。ログを確認して下さい。");
         return kExitFailure;
     } catch (const std::exception& error) {
-        // The run handles its own failures; anything that still escapes must not look like
-        // success to a scheduler.
-        log.ErrorLog(errorText(kTag, describeError(error)));
-        ui.info("<<" + describeError(error) + ">>");
-        return kExitFailure;
+        return session.unexpected(error);
+    }
+}
+
+int runDays(const ExportRequest& request, const CliEnvironment& env) {
+    Session session(request, env, tagOf(CommandKind::Days));
+    if (!session.settings.problems.empty()) {
+        return refuse(session.log, env, session.tag, session.settings.problems.front(), false);
+    }
+    try {
+        CoreContext ctx = session.context();
+        const ThisWeekDays week = thisWeekDays(ctx);
+        if (week.checkFailed) {
+            session.ui.info(kCheckFailedNotice);
+            return kExitAborted;
+        }
+        if (week.days.empty()) {
+            session.ui.info(kNoDaysThisWeek);
+        }
+        for (const OfferedDay& day : week.days) {
+            env.out << day.dayText << "  " << day.fileName << '\n';
+        }
+        env.out << std::flush;
+        return kExitFinished;
+    } catch (const std::exception& error) {
+        return session.unexpected(error);
+    }
+}
+
+int runRace(const ExportRequest& request, const RaceRequest& race, const CliEnvironment& env) {
+    Session session(request, env, tagOf(CommandKind::Race));
+    if (!session.settings.problems.empty()) {
+        return refuse(session.log, env, session.tag, session.settings.problems.front(), false);
+    }
+    try {
+        CoreContext ctx = session.context();
+        PageCatcher catcher;
+        cJRA jra(ctx.log, ctx.ui, ctx.http, ctx.raceAuthority, ctx.memberServer, catcher);
+        jra.SelectedRaceKey = race.raceKey;
+        const std::map<std::string_view, std::int16_t (cJRA::*)()> walks = {
+            {"results", &cJRA::GetRaceRest},   {"win", &cJRA::GetGridOzTanPuku},
+            {"bracket", &cJRA::GetGridOzWaku}, {"quinella", &cJRA::GetGridOzUmaRen},
+            {"wide", &cJRA::GetGridOzWide},    {"exacta", &cJRA::GetGridOzUmaTan},
+            {"trio", &cJRA::GetGridOz3Ren},    {"trifecta", &cJRA::GetGridOz3Tan}};
+        (jra.*walks.at(race.page))();
+        if (!catcher.caught) {
+            const std::string message =
+                "レース " + race.raceKey + " の " + race.page + " のページが見つかりませんでした。";
+            session.ui.info(message);
+            session.log.WarnLog(session.tag + ": " + message);
+            return kExitAborted;
+        }
+        if (race.saveTo) {
+            writeFileAtomically(*race.saveTo, catcher.caught->body);
+        }
+        bool firstTable = true;
+        for (const HtmlTable& table :
+             readTables(catcher.caught->body, catcher.caught->contentType)) {
+            if (!firstTable) {
+                env.out << '\n';
+            }
+            firstTable = false;
+            for (const auto& row : table.rows) {
+                for (std::size_t c = 0; c < row.size(); ++c) {
+                    env.out << (c == 0 ? "" : "\t") << flatCell(row[c]);
+                }
+                env.out << '\n';
+            }
+        }
+        env.out << std::flush;
+        return kExitFinished;
+    } catch (const std::exception& error) {
+        return session.unexpected(error);
     }
 }
 

@@ -27,7 +27,14 @@ struct CliEnvironment {
 /// command and returns the exit code.
 int runCli(std::span<const std::string_view> args, const CliEnvironment& env);
 
-/// `export` with parsed arguments: selection check, settings, host folder, the run.
+/// `export` with parsed arguments: selection check, settings, host folder, the run; with
+/// --this-week the days the window would offer.
 int runExport(const ExportRequest& request, const CliEnvironment& env);
+
+/// `days`: this week's meeting days whose day files exist, one a line.
+int runDays(const ExportRequest& request, const CliEnvironment& env);
+
+/// `race`: the result or odds page of one race, its tables as tab-separated text.
+int runRace(const ExportRequest& request, const RaceRequest& race, const CliEnvironment& env);
 
 }  // namespace kestrova::cli

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "export/data_file_names.h"
+#include "export/race_keys.h"
 
 namespace kestrova::cli {
 
@@ -119,17 +120,60 @@ void setFolderOnce(std::optional<std::filesystem::path>& folder, std::string_vie
     folder = std::filesystem::path(std::string(value));
 }
 
+using Handlers = std::map<std::string_view, std::function<void(std::string_view)>>;
+using Flags = std::map<std::string_view, std::function<void()>>;
+
+/// Walks the options after a command: `valued` take a value (as the next argument or after
+/// "="), `flags` none; anything else is refused. Positional arguments go to `positional`.
+void parseOptions(std::span<const std::string_view> args, const Handlers& valued,
+                  const Flags& flags, bool& helpAsked,
+                  const std::function<void(std::string_view)>& positional) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            helpAsked = true;
+            continue;
+        }
+        if (!arg.starts_with("-")) {
+            positional(arg);
+            continue;
+        }
+        if (const auto flag = flags.find(arg); flag != flags.end()) {
+            flag->second();
+            continue;
+        }
+        const auto equals = arg.find('=');
+        const auto name = arg.substr(0, equals);
+        const auto handler = valued.find(name);
+        if (handler == valued.end()) {
+            throw BadArgument{"不明なオプションです: " + std::string(arg)};
+        }
+        if (equals != std::string_view::npos) {
+            handler->second(arg.substr(equals + 1));
+        } else if (i + 1 < args.size()) {
+            handler->second(args[++i]);
+        } else {
+            throw BadArgument{"オプション " + std::string(name) + " には値が必要です。"};
+        }
+    }
+}
+
+void refusePositional(std::string_view arg) {
+    throw BadArgument{"不明な引数です: " + std::string(arg)};
+}
+
+void setAppFolder(ExportRequest& request, std::string_view value) {
+    if (value.empty()) {
+        throw BadArgument{"--app-folder のフォルダが空です。"};
+    }
+    setFolderOnce(request.appFolder, "--app-folder", value);
+}
+
 void parseExportArguments(std::span<const std::string_view> args, ExportRequest& request,
                           int currentYear, bool& helpAsked) {
     const std::string_view commentCodes = "001, 003, 004, 005, 006";
-    const std::map<std::string_view, std::function<void(std::string_view)>> valued = {
-        {"--app-folder",
-         [&](std::string_view v) {
-             if (v.empty()) {
-                 throw BadArgument{"--app-folder のフォルダが空です。"};
-             }
-             setFolderOnce(request.appFolder, "--app-folder", v);
-         }},
+    const Handlers valued = {
+        {"--app-folder", [&](std::string_view v) { setAppFolder(request, v); }},
         {"--host-folder",
          [&](std::string_view v) { setFolderOnce(request.hostFolder, "--host-folder", v); }},
         {"--past",
@@ -164,30 +208,49 @@ void parseExportArguments(std::span<const std::string_view> args, ExportRequest&
                             1);
          }},
     };
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            helpAsked = true;
-            continue;
-        }
-        if (!arg.starts_with("-")) {
-            throw BadArgument{"不明な引数です: " + std::string(arg)};
-        }
-        const auto equals = arg.find('=');
-        const auto name = arg.substr(0, equals);
-        const auto handler = valued.find(name);
-        if (handler == valued.end()) {
-            throw BadArgument{"不明なオプションです: " + std::string(arg)};
-        }
-        if (equals != std::string_view::npos) {
-            handler->second(arg.substr(equals + 1));
-        } else if (i + 1 < args.size()) {
-            handler->second(args[++i]);
-        } else {
-            throw BadArgument{"オプション " + std::string(name) + " には値が必要です。"};
-        }
+    const Flags flags = {{"--this-week", [&] { request.thisWeek = true; }}};
+    parseOptions(args, valued, flags, helpAsked, refusePositional);
+    if (request.thisWeek && (!request.days.empty() || !request.pastYears.empty())) {
+        throw BadArgument{"--this-week は --day や --past と一緒に指定できません。"};
     }
+}
+
+void parseDaysArguments(std::span<const std::string_view> args, ExportRequest& request,
+                        bool& helpAsked) {
+    const Handlers valued = {
+        {"--app-folder", [&](std::string_view v) { setAppFolder(request, v); }}};
+    parseOptions(args, valued, {}, helpAsked, refusePositional);
+}
+
+void parseRaceArguments(std::span<const std::string_view> args, ExportRequest& request,
+                        RaceRequest& race, bool& helpAsked) {
+    const Handlers valued = {
+        {"--app-folder", [&](std::string_view v) { setAppFolder(request, v); }},
+        {"--save", [&](std::string_view v) {
+             if (v.empty()) {
+                 throw BadArgument{"--save のファイル名が空です。"};
+             }
+             setFolderOnce(race.saveTo, "--save", v);
+         }}};
+    std::vector<std::string_view> positional;
+    parseOptions(args, valued, {}, helpAsked,
+                 [&](std::string_view arg) { positional.push_back(arg); });
+    if (helpAsked) {
+        return;
+    }
+    if (positional.size() != 2) {
+        throw BadArgument{"race には ページの種類 と レースキー を指定して下さい。"};
+    }
+    if (std::find(kRacePages.begin(), kRacePages.end(), positional[0]) == kRacePages.end()) {
+        throw BadArgument{"不明なページの種類です: " + std::string(positional[0]) +
+                          "（results, win, bracket, quinella, wide, exacta, trio, trifecta）"};
+    }
+    if (!isValidRaceKey(positional[1])) {
+        throw BadArgument{"レースキーが正しくありません: " + std::string(positional[1]) +
+                          "（年月日８桁・場２桁・回２桁・日２桁・レース２桁の１６桁）"};
+    }
+    race.page = positional[0];
+    race.raceKey = positional[1];
 }
 
 }  // namespace
@@ -199,21 +262,26 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args,
         parsed.kind = CommandKind::Help;
         return parsed;
     }
-    if (args[0] != "export") {
-        parsed.kind = CommandKind::Error;
-        parsed.error = "不明なコマンドです: " + std::string(args[0]);
-        return parsed;
-    }
     bool helpAsked = false;
     try {
-        parseExportArguments(args.subspan(1), parsed.request, static_cast<int>(today.year()),
-                             helpAsked);
-        parsed.kind = CommandKind::Export;
+        if (args[0] == "export") {
+            parseExportArguments(args.subspan(1), parsed.request, static_cast<int>(today.year()),
+                                 helpAsked);
+            parsed.kind = CommandKind::Export;
+        } else if (args[0] == "days") {
+            parseDaysArguments(args.subspan(1), parsed.request, helpAsked);
+            parsed.kind = CommandKind::Days;
+        } else if (args[0] == "race") {
+            parseRaceArguments(args.subspan(1), parsed.request, parsed.race, helpAsked);
+            parsed.kind = CommandKind::Race;
+        } else {
+            throw BadArgument{"不明なコマンドです: " + std::string(args[0])};
+        }
     } catch (const BadArgument& bad) {
         parsed.kind = CommandKind::Error;
         parsed.error = bad.message;
     }
-    if (helpAsked && parsed.kind == CommandKind::Export) {
+    if (helpAsked && parsed.kind != CommandKind::Error) {
         parsed.kind = CommandKind::Help;
     }
     return parsed;
@@ -226,6 +294,9 @@ SelectionCheckInput selectionCheckInput(const ExportRequest& request) {
     }
     for (const auto& day : request.days) {
         input.thisWeekCodes.push_back(dayFileNameOf(day));
+    }
+    if (request.thisWeek) {
+        input.thisWeekCodes.push_back(std::string(kDayFileNameLength, 'x'));
     }
     input.anyDataKind = !request.indexCodes.empty();
     input.anyComment = std::find(request.commentEntries.begin(), request.commentEntries.end(),

@@ -32,28 +32,44 @@ struct ExportRequest {
     std::vector<int> pastYears;
     /// Meeting days of --day (yyyymmdd), ascending as the window lists them.
     std::vector<std::string> days;
+    /// --this-week: this week's meeting days, as the window offers them.
+    bool thisWeek = false;
     /// Index codes of --kinds in the order of the data-kind list.
     std::vector<std::string> indexCodes;
     /// The ten comment entries: even = --predict, odd = --result.
     std::array<bool, kCommentEntryCount> commentEntries{};
 };
 
-enum class CommandKind { Help, Export, Error };
+/// `race`: one race's result or odds page from the racing authority's site.
+struct RaceRequest {
+    std::string page;     ///< results, win, bracket, quinella, wide, exacta, trio, trifecta
+    std::string raceKey;  ///< 16 digits
+    std::optional<std::filesystem::path> saveTo;  ///< --save: the page as the site sent it
+};
+
+enum class CommandKind { Help, Export, Days, Race, Error };
 
 struct ParsedCommand {
     CommandKind kind = CommandKind::Help;
     /// What was understood so far; also filled on Error, so the log can still be found.
+    /// Its application folder serves every command.
     ExportRequest request;
+    RaceRequest race;
     /// Japanese message when kind is Error.
     std::string error;
 };
+
+/// The page names of `race`.
+inline constexpr std::array<std::string_view, 8> kRacePages = {
+    "results", "win", "bracket", "quinella", "wide", "exacta", "trio", "trifecta"};
 
 /// Parses the arguments after the program name. `today` bounds the --past years.
 ParsedCommand parseCommandLine(std::span<const std::string_view> args,
                                std::chrono::year_month_day today);
 
 /// The selection as the window's lst_ThisW would hold it: the month template of each
-/// --past year ("TFyymm.html") and the day page of each --day ("TFyymmdd.html").
+/// --past year ("TFyymm.html") and the day page of each --day ("TFyymmdd.html"); with
+/// --this-week, a day page standing for the days still to be learnt.
 SelectionCheckInput selectionCheckInput(const ExportRequest& request);
 
 }  // namespace kestrova::cli

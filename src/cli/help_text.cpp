@@ -48,9 +48,12 @@ std::string commentKindTable() {
 std::string usageText() {
     return "使い方 / Usage:\n"
            "  kestrova-cli export [--app-folder DIR] [--host-folder DIR]\n"
-           "                      (--past YEAR | --day YYYYMMDD [--day YYYYMMDD ...])\n"
+           "                      (--past YEAR | --day YYYYMMDD [--day YYYYMMDD ...] |"
+           " --this-week)\n"
            "                      [--kinds all|CODE,...] [--predict all|CODE,...]"
            " [--result all|CODE,...]\n"
+           "  kestrova-cli days [--app-folder DIR]\n"
+           "  kestrova-cli race PAGE RACEKEY [--save FILE] [--app-folder DIR]\n"
            "  kestrova-cli help    （詳しい説明 / full help）\n";
 }
 
@@ -83,6 +86,9 @@ std::string helpText(int currentYear) {
         "                     month on the server. Only one --past, never with --day.\n"
         "  --day YYYYMMDD     その開催日の今週データ（TFyymmdd.html）。複数指定できます。\n"
         "                     This week's data of that meeting day; may be repeated.\n"
+        "  --this-week        今週の開催日のうちデータのある日すべて（days と同じ日）。\n"
+        "                     Every meeting day of this week that has data (as `days`\n"
+        "                     lists them): the option for a weekly scheduled job.\n"
         "  --kinds LIST       出力する指数データ。all またはコードのカンマ区切り。\n"
         "                     Index kinds to write (KSTR_DATA): all, or codes joined by \",\".\n"
         "  --predict LIST     予想コメント（MY_DATA/YOS_COM）へ出力する印。all またはコード。\n"
@@ -90,6 +96,17 @@ std::string helpText(int currentYear) {
         "  --result LIST      結果コメント（MY_DATA/KEK_COM）へ出力する印。all またはコード。\n"
         "                     Marks written into result comments: all, or codes.\n"
         "  --help, help       この説明 / this help.\n"
+        "\nコマンド / Commands:\n"
+        "  days               今週の開催日（JRA のページから）のうちデータのある日を１行ずつ。\n"
+        "                     This week's meeting days (learnt from the racing authority's\n"
+        "                     pages) whose data files exist, one a line.\n"
+        "  race PAGE RACEKEY  レースの成績・オッズのページの表をタブ区切りで表示。PAGE は\n"
+        "                     results, win, bracket, quinella, wide, exacta, trio, trifecta。\n"
+        "                     --save FILE でページをそのまま保存。ページがなければ終了コード 3。\n"
+        "                     The tables of a race's result or odds page as tab-separated\n"
+        "                     text; --save FILE keeps the page as sent; exit code 3 when the\n"
+        "                     site has no such page. RACEKEY: yyyymmdd + venue, meeting, day\n"
+        "                     and race number, two digits each.\n"
         "  --kinds, --predict, --result のどれか１つは必要です。\n"
         "  At least one of --kinds, --predict and --result is needed.\n"
         "  既にあるファイルは上書きされます。 Existing files are overwritten.\n";
@@ -105,6 +122,8 @@ std::string helpText(int currentYear) {
         "  [SYS_ENV]  REVNIW      10 のとき http://、それ以外は https://（既定 9）\n"
         "                         10 selects http:// for the vendor's servers, else https://\n"
         "  [SYS_ENV]  MemberHost  会員データサーバー（host[:port]）/ member data server\n"
+        "  [SYS_ENV]  RaceAuthorityHost  JRA のサイト（既定 https://www.jra.go.jp）/ the\n"
+        "                         racing authority's site ([http://|https://]host[:port])\n"
         "  [USE_OPT1] TFJV_Path   --host-folder がないときの出力先 / host folder default\n"
         "\nログ / Log: <app folder>/logs/Kestrova.log（3 MB で切り替え、5 世代 / rotated at\n"
         "  3 MB, 5 older files kept）。\n"
@@ -129,9 +148,8 @@ std::string helpText(int currentYear) {
         " --kinds 010,020 --predict 001\n"
         "\n  crontab（毎週日曜 21:00 に土日の今週データ、金曜 06:00 に今年の過去データ）:\n"
         "  crontab (Sundays 21:00 this weekend's days, Fridays 06:00 this year's past data):\n"
-        "  0 21 * * 0  /opt/kestrova/kestrova-cli export --day $(date -d yesterday +\\%Y\\%m\\%d)"
-        " --day $(date +\\%Y\\%m\\%d) --kinds all --predict all --result all"
-        " >>/var/log/kestrova-cli.log 2>&1\n"
+        "  0 21 * * 0  /opt/kestrova/kestrova-cli export --this-week --kinds all --predict all"
+        " --result all >>/var/log/kestrova-cli.log 2>&1\n"
         "  0 6 * * 5   /opt/kestrova/kestrova-cli export --past $(date +\\%Y) --kinds all"
         " --predict all --result all >>/var/log/kestrova-cli.log 2>&1\n";
     return text;

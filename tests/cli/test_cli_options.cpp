@@ -128,5 +128,38 @@ TEST(CliOptions, SelectionInputHoldsTheListCodesOfPastYearsAndDays) {
     EXPECT_TRUE(input.anyComment);
 }
 
+TEST(CliOptions, DaysAndRaceTakeTheirOwnArgumentsOnly) {
+    auto parsed = parse({"days", "--app-folder", "/x"});
+    ASSERT_EQ(parsed.kind, CommandKind::Days);
+    EXPECT_EQ(parsed.request.appFolder, std::filesystem::path("/x"));
+    EXPECT_EQ(parse({"days", "--day", "20261205"}).kind, CommandKind::Error);
+    EXPECT_EQ(parse({"days", "extra"}).kind, CommandKind::Error);
+
+    parsed = parse({"race", "trifecta", "2026120506050311", "--save=/tmp/p.html"});
+    ASSERT_EQ(parsed.kind, CommandKind::Race);
+    EXPECT_EQ(parsed.race.page, "trifecta");
+    EXPECT_EQ(parsed.race.raceKey, "2026120506050311");
+    EXPECT_EQ(parsed.race.saveTo, std::filesystem::path("/tmp/p.html"));
+    for (const std::vector<std::string_view>& bad : {std::vector<std::string_view>{"race", "win"},
+                                                     {"race", "win", "2026120506050311", "more"},
+                                                     {"race", "place", "2026120506050311"},
+                                                     {"race", "win", "2026123206050311"}}) {
+        EXPECT_EQ(parse(bad).kind, CommandKind::Error) << bad[1];
+    }
+    EXPECT_EQ(parse({"race", "--help"}).kind, CommandKind::Help);
+}
+
+TEST(CliOptions, ThisWeekStandsAloneAndCountsAsADaySelection) {
+    const auto parsed = parseExport({"--this-week", "--kinds", "010"});
+    ASSERT_EQ(parsed.kind, CommandKind::Export);
+    EXPECT_TRUE(parsed.request.thisWeek);
+    const auto check = lst_ThisW_Chk(selectionCheckInput(parsed.request));
+    EXPECT_TRUE(check.ok);
+    EXPECT_EQ(check.ThisWeekMode, 1);
+    EXPECT_EQ(parseExport({"--this-week", "--past", "2020"}).kind, CommandKind::Error);
+    // Without kinds or comments the window's own message refuses it.
+    EXPECT_FALSE(lst_ThisW_Chk(selectionCheckInput(parseExport({"--this-week"}).request)).ok);
+}
+
 }  // namespace
 }  // namespace kestrova::cli

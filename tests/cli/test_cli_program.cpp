@@ -1,3 +1,4 @@
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -36,6 +37,7 @@ class CliProgram : public ::testing::Test {
         test::writeFile(host_ / "TFJV.EXE", "");
         test::writeFile(app_ / "Kestrova.Ini",
                         "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" + server_.hostPort() +
+                            "\r\nRaceAuthorityHost=http://" + server_.hostPort() +
                             "\r\n[USE_OPT1]\r\nTFJV_Path=" + host_.string() + "\r\n");
     }
 
@@ -50,6 +52,25 @@ class CliProgram : public ::testing::Test {
     test::ChildResult run(std::vector<std::string> args, const test::ChildOptions& options = {}) {
         args.insert(args.begin(), {"export", "--app-folder", app_.string()});
         return test::runChild(kCli, args, temp_.path(), options);
+    }
+
+    /// Another command than export.
+    test::ChildResult command(std::vector<std::string> args) {
+        args.insert(args.begin() + 1, {"--app-folder", app_.string()});
+        return test::runChild(kCli, args, temp_.path());
+    }
+
+    /// Every file below the host folder but the run's lock: path and bytes.
+    std::map<std::string, std::string> hostFiles() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(host_)) {
+            if (entry.is_regular_file() && entry.path().filename() != "Kestrova.lock" &&
+                entry.path().filename() != "TFJV.EXE") {
+                files[entry.path().lexically_relative(host_).generic_string()] =
+                    test::readFile(entry.path());
+            }
+        }
+        return files;
     }
 
     std::string logText() const {
@@ -215,6 +236,58 @@ TEST_F(CliProgram, WhateverTheServerSendsTheRunStaysSmall) {
         EXPECT_LT(result.peakMemory, std::uint64_t{96} << 20);
         EXPECT_EQ(result.out.find("件取得しました"), std::string::npos);
     }
+}
+
+TEST_F(CliProgram, DaysListsThisWeeksMeetingDaysWhoseFilesExist) {
+    auto result = command({"days"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(result.out, "2026年12月05日  TF261205.html\n2026年12月06日  TF261206.html\n");
+
+    server_.removeDataFile("TF261205.html");
+    result = command({"days"});
+    EXPECT_EQ(result.out, "2026年12月06日  TF261206.html\n");
+
+    server_.removeDataFile("TF261206.html");
+    result = command({"days"});
+    EXPECT_EQ(result.exitCode, kExitFinished);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "今週の開催日データはありません。\n");
+}
+
+TEST_F(CliProgram, ThisWeekWritesWhatTheDaysWouldWrite) {
+    const std::vector<std::string> kinds = {"--kinds", "010,470", "--predict", "all"};
+    auto args = kinds;
+    args.insert(args.end(), {"--day", "20261205", "--day", "20261206"});
+    ASSERT_EQ(run(args).exitCode, kExitFinished);
+    const auto byDay = hostFiles();
+    std::filesystem::remove_all(host_ / "KSTR_DATA");
+    std::filesystem::remove_all(host_ / "MY_DATA" / "YOS_COM" / "2026");
+
+    args = kinds;
+    args.push_back("--this-week");
+    const auto result = run(args);
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(hostFiles(), byDay);
+    EXPECT_FALSE(byDay.empty());
+
+    EXPECT_EQ(run({"--this-week", "--day", "20261205", "--kinds", "010"}).exitCode, kExitUsage);
+}
+
+TEST_F(CliProgram, RacePrintsThePagesTablesOrSaysThereIsNone) {
+    // Race 11 at Nakayama on the 5th, meeting 5 day 3 in the sample calendar.
+    const auto saved = temp_ / "odds.html";
+    auto result = command({"race", "win", "2026120506050311", "--save", saved.string()});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    const auto shown = lines(result.out);
+    ASSERT_GE(shown.size(), 9u);
+    EXPECT_EQ(shown[0], "枠\t馬番\t馬名\t単勝\t複勝");
+    EXPECT_NE(fromCp932(test::readFile(saved)).find("単勝"), std::string::npos);
+
+    result = command({"race", "trio", "2026120506050399"});
+    EXPECT_EQ(result.exitCode, kExitAborted);
+    EXPECT_NE(result.err.find("ページが見つかりませんでした"), std::string::npos);
+    EXPECT_EQ(command({"race", "odds", "2026120506050311"}).exitCode, kExitUsage);
+    EXPECT_EQ(command({"race", "win", "20261205060503"}).exitCode, kExitUsage);
 }
 
 }  // namespace
