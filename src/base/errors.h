@@ -24,6 +24,12 @@ class Error : public std::runtime_error {
     std::string detail_;
 };
 
+/// The user asked a long operation to stop: not a failure, so nothing reports it as one.
+class StopRequested : public std::exception {
+  public:
+    const char* what() const noexcept override { return "stopped by the user"; }
+};
+
 /// The system's error line: the owner (procedure or window:procedure), "<<", the error
 /// description and ">>". Logged at error level and, where a warning is shown, its text.
 inline std::string errorText(std::string_view owner, std::string_view description) {

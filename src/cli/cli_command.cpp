@@ -219,6 +219,7 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
                 return state.FilesFailed > 0 || state.Problems > 0 ? kExitIncomplete
                                                                    : kExitFinished;
             case ExportOutcome::Aborted:
+            case ExportOutcome::Stopped:
                 return kExitAborted;
             case ExportOutcome::HostFolderBusy:
                 return kExitBusy;

@@ -12,4 +12,10 @@ std::optional<std::size_t> stderrTerminalColumns();
 /// The folder of the running executable (the application folder).
 std::filesystem::path executableFolder();
 
+/// Ctrl-C (SIGINT) and SIGTERM ask a running export to stop after the file being written;
+/// a second one ends the program at once.
+void installStopSignals();
+/// True once a stop signal arrived.
+bool stopSignalled();
+
 }  // namespace kestrova::cli

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -6,8 +7,19 @@
 namespace kestrova::cli {
 
 namespace {
+
 constexpr std::size_t kDefaultColumns = 80;
+
+// Set by the signal handler; nothing else can be.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int signal) {
+    stopSignal = 1;
+    // The next one is not asked twice.
+    std::signal(signal, SIG_DFL);
 }
+
+}  // namespace
 
 std::optional<std::size_t> stderrTerminalColumns() {
     if (isatty(STDERR_FILENO) == 0) {
@@ -27,6 +39,15 @@ std::filesystem::path executableFolder() {
         return std::filesystem::current_path(error);
     }
     return exe.parent_path();
+}
+
+void installStopSignals() {
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+}
+
+bool stopSignalled() {
+    return stopSignal != 0;
 }
 
 }  // namespace kestrova::cli

@@ -25,6 +25,7 @@ std::chrono::year_month_day localToday() {
 int main(int argc, char** argv) {
     using namespace kestrova::cli;
     kestrova::ignoreSignalsThatEndWrites();
+    installStopSignals();
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
     const CliEnvironment env{std::cout, std::cerr, stderrTerminalColumns(), executableFolder(),
                              localToday()};

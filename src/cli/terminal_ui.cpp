@@ -1,6 +1,7 @@
 #include "cli/terminal_ui.h"
 
 #include "base/text.h"
+#include "cli/console.h"
 
 namespace kestrova::cli {
 
@@ -73,6 +74,10 @@ void TerminalUi::runEnded(ExportOutcome) {
     if (bar_) {
         bar_->clear();
     }
+}
+
+bool TerminalUi::stopRequested() {
+    return stopSignalled();
 }
 
 void TerminalUi::printError(std::string_view text) {

@@ -40,6 +40,8 @@ class TerminalUi : public UserInterface, public ExportProgress {
     void fileStarted(std::string_view fileName, std::size_t index) override;
     void dayFinished(std::string_view dayKey, std::int64_t filesWritten) override;
     void runEnded(ExportOutcome outcome) override;
+    /// A stop signal (Ctrl-C, SIGTERM) ends the run as the window's stop button does.
+    bool stopRequested() override;
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -205,6 +205,8 @@ TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view f
             ctx.log.TraceLog(std::string(kTag) + "3");
         }
         result.ok = true;
+    } catch (const StopRequested&) {
+        throw;  // not a failure of the download
     } catch (const std::exception& e) {
         reportFailure(ctx, kTag, e);
         result.ok = false;

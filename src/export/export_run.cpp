@@ -151,6 +151,7 @@ class ExportRun {
     };
 
     Download fetch(const std::string& fileName) {
+        checkStop();
         progress_.fileStarted(fileName, downloads_++);
         Download result;
         const TFDataResult answer = Get_TFData(ctx_, state_, fileName, false);
@@ -215,6 +216,7 @@ class ExportRun {
         commentGroup(kResult, dayKey, rows);
         state_.OutputCount = 0;
         for (const auto& code : selection_.indexCodes) {
+            checkStop();
             count(AlsOut(ctx_.log, host_, state_.TFDataTable, "KSTR_DATA", "KSTR" + code, dayKey,
                          rows));
         }
@@ -226,11 +228,19 @@ class ExportRun {
         progress_.dayFinished(dayKey, state_.FilesWritten);
     }
 
+    /// Ends the run here when the user asked it to stop: between two files, never inside one.
+    void checkStop() {
+        if (progress_.stopRequested()) {
+            throw StopRequested();
+        }
+    }
+
     /// The comment files of one kind (prediction or result) of a day, when any is selected.
     void commentGroup(const CommentGroup& group, const std::string& dayKey, const RowList& rows) {
         if (!setCommentFlags(group.parity)) {
             return;
         }
+        checkStop();
         state_.OutputCount = 0;
         count(CmtOut(ctx_.log, host_, state_.TFDataTable, state_.CommentKindFlags,
                      std::filesystem::path("MY_DATA") / group.folder, dayKey, group.prefix, rows));
@@ -314,17 +324,32 @@ ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSele
     ExportRun run(ctx, state, selection, report, *host);
     report.runStarted(run.plannedFiles());
 
+    // A download waits for the network: the user's stop must reach it there too.
+    const HttpOptions plainHttp = ctx.http;
+    ctx.http.breathe = [&report, breathe = plainHttp.breathe] {
+        if (breathe) {
+            breathe();
+        }
+        if (report.stopRequested()) {
+            throw StopRequested();
+        }
+    };
     ExportOutcome outcome = ExportOutcome::Aborted;
     try {
         outcome = state.ThisWeekMode == 0 ? run.pastPass() : run.thisWeekPass();
         if (outcome == ExportOutcome::Aborted) {
             run.reportAbort();
         }
+    } catch (const StopRequested&) {
+        ctx.log.WarnLog(std::string(kRunTag) + ": 利用者の指示で出力処理を中止しました。");
+        LogOut(ctx.ui, ctx.log, kAbortedLine);
+        outcome = ExportOutcome::Stopped;
     } catch (const std::exception& e) {
         ctx.log.ErrorLog(errorText(kRunTag, describeError(e)));
         LogOut(ctx.ui, ctx.log, kAbortedLine);
         outcome = ExportOutcome::Aborted;
     }
+    ctx.http = plainHttp;
     if (state.FilesWritten > 0) {
         host->flush(ctx.log, kRunTag);
     }

@@ -39,6 +39,7 @@ enum class ExportOutcome {
     NotStarted,  ///< refused or not confirmed; nothing was done
     Finished,    ///< "出力処理を終了しました。"
     Aborted,     ///< a download failed or the run broke off; "出力処理を中止しました。"
+    Stopped,     ///< the user stopped it; "出力処理を中止しました。"
     HostFolderBusy,  ///< another run writes into the host folder; nothing was done
 };
 
@@ -68,6 +69,10 @@ class ExportProgress {
         (void)filesWritten;
     }
     virtual void runEnded(ExportOutcome outcome) { (void)outcome; }
+    /// Asked between files and while a download runs: true ends the run after the file
+    /// being written (never inside one), as stopped by the user. May be asked from the
+    /// thread that runs the export while another thread sets it.
+    virtual bool stopRequested() { return false; }
 };
 
 /// TFJV_CsvOut, the run: downloads every month from StartYear on (until the first month the

@@ -64,7 +64,9 @@ ChildResult runChild(const std::filesystem::path& program, const std::vector<std
     }
 
     ChildResult result;
-    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    const auto started = std::chrono::steady_clock::now();
+    const auto deadline = started + options.timeout;
+    bool terminated = false;
     int status = 0;
     rusage usage{};
     while (wait4(pid, &status, WNOHANG, &usage) == 0) {
@@ -73,6 +75,11 @@ ChildResult runChild(const std::filesystem::path& program, const std::vector<std
             wait4(pid, &status, 0, &usage);
             status = -1;
             break;
+        }
+        if (!terminated && options.terminateAfter.count() > 0 &&
+            std::chrono::steady_clock::now() - started >= options.terminateAfter) {
+            kill(pid, SIGTERM);
+            terminated = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -23,6 +23,8 @@ struct ChildOptions {
     std::uint64_t fileSizeLimit = 0;
     /// Standard output is a pipe whose reading end is already closed.
     bool stdoutToClosedPipe = false;
+    /// Sends SIGTERM this long after the start (0: never).
+    std::chrono::milliseconds terminateAfter{0};
 };
 
 /// Runs `program` with `args`, its standard output and error captured through files in

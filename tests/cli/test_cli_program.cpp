@@ -290,5 +290,25 @@ TEST_F(CliProgram, RacePrintsThePagesTablesOrSaysThereIsNone) {
     EXPECT_EQ(command({"race", "win", "20261205060503"}).exitCode, kExitUsage);
 }
 
+TEST_F(CliProgram, SigtermStopsAfterTheFileBeingWrittenAndLeavesNothingHalfDone) {
+    // The day file arrives slowly, so the signal meets the run inside the download.
+    server_.addFault({.path = "/kestrova/tfdata2/TF261206.html",
+                      .kind = sample::FaultKind::Trickle,
+                      .delay = std::chrono::milliseconds(50),
+                      .bytes = 1000});
+    const auto result = run({"--day", "20261205", "--day", "20261206", "--kinds", "all"},
+                            {.terminateAfter = std::chrono::milliseconds(1500)});
+    EXPECT_EQ(result.exitCode, kExitAborted) << result.err;
+    EXPECT_EQ(lines(result.out).back().substr(10), "出力処理を中止しました。");
+    EXPECT_NE(logText().find("利用者の指示で出力処理を中止しました。"), std::string::npos);
+    EXPECT_TRUE(temporaries().empty());
+    // The 5th was written whole; nothing of the 6th.
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR470_261205.CSV"));
+    EXPECT_FALSE(hostHas("KSTR_DATA/2026/KSTR010_261206.CSV"));
+    // The lock went with the process.
+    HostWriter next(host_);
+    EXPECT_TRUE(next.lock());
+}
+
 }  // namespace
 }  // namespace kestrova::cli

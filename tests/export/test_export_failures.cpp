@@ -258,5 +258,33 @@ TEST_F(ExportFailure, ConfirmationGatesTheRun) {
     EXPECT_EQ(ui.infos, std::vector<std::string>{"出力完了しました。"});
 }
 
+/// Asks to stop once `after` days are done.
+struct StopAfterDays : ExportProgress {
+    explicit StopAfterDays(int days) : left(days) {}
+    void dayFinished(std::string_view, std::int64_t) override { --left; }
+    bool stopRequested() override {
+        ++asked;
+        return left <= 0;
+    }
+    int left;
+    int asked = 0;
+};
+
+TEST_F(ExportFailure, AStopEndsTheRunBetweenFilesWithTheAbortLine) {
+    ExportSelection selection = indexesOf(pastSelection("15"));
+    StopAfterDays stop(1);
+    EXPECT_EQ(confirmAndExport(*ctx, state, selection, &stop), ExportOutcome::Stopped);
+    EXPECT_TRUE(endsWithAbort());
+    // No completion notice, no failure notice: the user stopped it.
+    EXPECT_TRUE(ui.infos.empty());
+    EXPECT_TRUE(ui.warnings.empty());
+    const auto files = hostFiles();
+    EXPECT_TRUE(files.contains("KSTR_DATA/2015/KSTR010_150104.CSV"));
+    EXPECT_FALSE(files.contains("KSTR_DATA/2015/KSTR010_150105.CSV"));
+    EXPECT_NE(iconvFromCp932(logText()).find("利用者の指示で出力処理を中止しました。"),
+              std::string::npos);
+    EXPECT_GT(stop.asked, 1);
+}
+
 }  // namespace
 }  // namespace kestrova::test
