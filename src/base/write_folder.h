@@ -32,7 +32,9 @@ class WriteFolder {
 
     /// Replaces the file `name` by `bytes`. The temporary file is named `name` +
     /// `temporarySuffix` and removed on failure. With `flushNow` the file is on the disk when
-    /// the call returns; otherwise call flush() once after many files. Throws FileError.
+    /// the call returns; otherwise call flush() once after many files. A file that already
+    /// holds exactly `bytes` is left as it is (a re-export then writes only what changed).
+    /// Throws FileError.
     void replaceFile(std::string_view name, std::string_view bytes,
                      std::string_view temporarySuffix, bool flushNow = false) const;
 

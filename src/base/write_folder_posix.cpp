@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -81,6 +82,33 @@ std::error_code writeAll(int fd, std::string_view bytes) {
     return {};
 }
 
+/// True when the regular file `name` in `dir` holds `bytes` and nothing else.
+bool holdsExactly(int dir, const std::string& name, std::string_view bytes) {
+    Descriptor fd(::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return false;
+    }
+    char buffer[64 * 1024];
+    std::size_t offset = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (got == 0) {
+            return offset == bytes.size();
+        }
+        const auto size = static_cast<std::size_t>(got);
+        if (offset + size > bytes.size() || std::memcmp(buffer, bytes.data() + offset, size) != 0) {
+            return false;
+        }
+        offset += size;
+    }
+}
+
 }  // namespace
 
 struct WriteFolder::Impl {
@@ -147,6 +175,11 @@ void WriteFolder::replaceFile(std::string_view name, std::string_view bytes,
     // The user made it read-only to keep it; also when running as root.
     if (exists && (existing.st_mode & S_IWUSR) == 0) {
         fail(kWriteFailed, path, "読み取り専用のファイルです");
+    }
+
+    if (exists && static_cast<std::uint64_t>(existing.st_size) == bytes.size() &&
+        holdsExactly(dir, target, bytes)) {
+        return;
     }
 
     const std::string temporary = target + std::string(temporarySuffix);

@@ -20,6 +20,7 @@
 #include "services/app_log.h"
 #include "services/app_settings.h"
 #include "services/core_context.h"
+#include "services/data_cache.h"
 #include "services/ini_file.h"
 #include "web/html_tables.h"
 #include "web/member_server.h"
@@ -41,6 +42,8 @@ std::string tagOf(CommandKind kind) {
             return "kestrova-cli:days";
         case CommandKind::Race:
             return "kestrova-cli:race";
+        case CommandKind::ClearCache:
+            return "kestrova-cli:cache";
         default:
             return "kestrova-cli:export";
     }
@@ -166,6 +169,15 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
             return runDays(parsed.request, env);
         case CommandKind::Race:
             return runRace(parsed.request, parsed.race, env);
+        case CommandKind::ClearCache: {
+            const auto appFolder = appFolderOf(parsed.request, env);
+            const auto settings = loadServerSettings(settingsFile(appFolder));
+            DataCache cache = *openDataCache(appFolder, settings.memberHost, true);
+            const std::size_t removed = cache.clear();
+            env.out << "キャッシュを空にしました（" << removed << "件）。" << std::endl;
+            log.InfoLog(tag + ": " + std::to_string(removed) + "件を削除しました。");
+            return kExitFinished;
+        }
         default:
             return runExport(parsed.request, env);
     }
@@ -194,6 +206,10 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
     ui.setPastData(check.ThisWeekMode == 0);
     try {
         CoreContext ctx = session.context();
+        std::optional<DataCache> cache =
+            openDataCache(appFolderOf(given, env), session.settings.memberHost,
+                          session.settings.dataCache && !given.noCache);
+        ctx.dataCache = cache ? &*cache : nullptr;
         ExportRequest request = given;
         if (request.thisWeek) {
             const ThisWeekDays week = thisWeekDays(ctx);

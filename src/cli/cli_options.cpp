@@ -208,7 +208,8 @@ void parseExportArguments(std::span<const std::string_view> args, ExportRequest&
                             1);
          }},
     };
-    const Flags flags = {{"--this-week", [&] { request.thisWeek = true; }}};
+    const Flags flags = {{"--this-week", [&] { request.thisWeek = true; }},
+                         {"--no-cache", [&] { request.noCache = true; }}};
     parseOptions(args, valued, flags, helpAsked, refusePositional);
     if (request.thisWeek && (!request.days.empty() || !request.pastYears.empty())) {
         throw BadArgument{"--this-week は --day や --past と一緒に指定できません。"};
@@ -271,6 +272,16 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args,
         } else if (args[0] == "days") {
             parseDaysArguments(args.subspan(1), parsed.request, helpAsked);
             parsed.kind = CommandKind::Days;
+        } else if (args[0] == "cache") {
+            bool clear = false;
+            const Handlers valued = {
+                {"--app-folder", [&](std::string_view v) { setAppFolder(parsed.request, v); }}};
+            parseOptions(args.subspan(1), valued, {{"--clear", [&] { clear = true; }}}, helpAsked,
+                         refusePositional);
+            if (!clear && !helpAsked) {
+                throw BadArgument{"cache には --clear を指定して下さい。"};
+            }
+            parsed.kind = CommandKind::ClearCache;
         } else if (args[0] == "race") {
             parseRaceArguments(args.subspan(1), parsed.request, parsed.race, helpAsked);
             parsed.kind = CommandKind::Race;

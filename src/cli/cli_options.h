@@ -34,6 +34,8 @@ struct ExportRequest {
     std::vector<std::string> days;
     /// --this-week: this week's meeting days, as the window offers them.
     bool thisWeek = false;
+    /// --no-cache: every file downloaded whole, nothing kept for the next run.
+    bool noCache = false;
     /// Index codes of --kinds in the order of the data-kind list.
     std::vector<std::string> indexCodes;
     /// The ten comment entries: even = --predict, odd = --result.
@@ -47,7 +49,7 @@ struct RaceRequest {
     std::optional<std::filesystem::path> saveTo;  ///< --save: the page as the site sent it
 };
 
-enum class CommandKind { Help, Export, Days, Race, Error };
+enum class CommandKind { Help, Export, Days, Race, ClearCache, Error };
 
 struct ParsedCommand {
     CommandKind kind = CommandKind::Help;

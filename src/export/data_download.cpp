@@ -1,5 +1,6 @@
 #include "export/data_download.h"
 
+#include <cstdio>
 #include <exception>
 #include <optional>
 #include <span>
@@ -11,6 +12,8 @@
 #include "export/export_state.h"
 #include "services/activity.h"
 #include "services/core_context.h"
+#include "services/data_cache.h"
+#include "web/content_decoder.h"
 #include "web/html_tables.h"
 #include "web/http_request.h"
 
@@ -137,49 +140,111 @@ class TableFiller final : public TableRowSink {
     bool closed_ = false;
 };
 
-/// Passes the body to the table reader only when it is the data file itself, and refuses a
-/// body larger than any data file can be.
+/// Passes the body to the table reader only when it is the data file itself, inflating it
+/// as its Content-Encoding says, keeps the bytes as sent for the cache, and refuses a body
+/// larger than any data file can be.
 class DownloadSink final : public BodySink {
   public:
     DownloadSink(bool parse, HtmlTableReader& reader, ExportState& state, const SsLogging& log,
-                 std::string_view fileName)
-        : parse_(parse), reader_(reader), state_(state), log_(log), name_(fileName) {}
+                 std::string_view fileName, const HttpRequest& http)
+        : parse_(parse), reader_(reader), state_(state), log_(log), name_(fileName), http_(http) {}
 
     void onResponseStart(int status, std::string_view contentType) override {
         parsing_ = parse_ && status == 200;
         if (!parsing_) {
             return;
         }
-        log_.TraceLog(std::string(kTag) + "1");
-        log_.TraceLog(std::string(kTag) + "2");
-        state_.TFDataRowCount = 0;
-        state_.TFDataTable.clear();
-        reader_.onResponseStart(status, contentType);
+        start(contentType, http_.responseHeader("Content-Encoding"));
+        keepSent_ =
+            !http_.responseHeader("ETag").empty() || !http_.responseHeader("Last-Modified").empty();
+    }
+
+    /// Parses the file as the cache kept it (the server answered 304).
+    void replay(const DataCache::Entry& entry) {
+        parsing_ = true;
+        start(entry.contentType, entry.contentEncoding);
+        constexpr std::size_t kPiece = 256 * 1024;
+        for (std::size_t at = 0; at < entry.body.size(); at += kPiece) {
+            onSentBytes(std::string_view(entry.body).substr(at, kPiece));
+        }
     }
 
     void onBody(std::string_view chunk) override {
         if (!parsing_) {
             return;
         }
-        received_ += chunk.size();
+        if (keepSent_) {
+            sent_.append(chunk);
+        }
+        onSentBytes(chunk);
+    }
+
+    /// The body ended: the compressed stream must have ended too.
+    void finish() { decoder_->finish(); }
+
+    bool parsing() const { return parsing_; }
+    /// The body as sent, when the answer carried a validator.
+    std::string& sentBytes() { return sent_; }
+    bool keptSentBytes() const { return keepSent_; }
+
+  private:
+    void start(std::string_view contentType, std::string_view contentEncoding) {
+        log_.TraceLog(std::string(kTag) + "1");
+        log_.TraceLog(std::string(kTag) + "2");
+        state_.TFDataRowCount = 0;
+        state_.TFDataTable.clear();
+        decoder_.emplace(contentEncoding);
+        reader_.onResponseStart(200, contentType);
+    }
+
+    void onSentBytes(std::string_view bytes) {
+        page_.clear();
+        decoder_->decode(bytes, page_);
+        // The page itself counts: a small compressed body may inflate without end.
+        received_ += page_.size();
         if (received_ > kMaxDataFileBytes) {
             throw DataFileError("データファイルが大きすぎます（上限 " +
                                 std::to_string(kMaxDataFileBytes >> 20) + " MB）。(" + name_ + ")");
         }
-        reader_.onBody(chunk);
+        reader_.onBody(page_);
     }
 
-    bool parsing() const { return parsing_; }
-
-  private:
     bool parse_;
     HtmlTableReader& reader_;
     ExportState& state_;
     const SsLogging& log_;
     std::string name_;
+    const HttpRequest& http_;
     bool parsing_ = false;
+    bool keepSent_ = false;
+    std::optional<ContentDecoder> decoder_;
+    std::string page_;
+    std::string sent_;
     std::size_t received_ = 0;
 };
+
+/// "1.2 MB" for the log.
+std::string megabytes(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1 << 20));
+    return text;
+}
+
+/// Stores a file the server sent with a validator. A cache that cannot be written costs the
+/// next export a download, nothing more: it is said once in the log.
+void keepInCache(CoreContext& ctx, DataCache& cache, std::string_view fileName,
+                 const HttpRequest& http, std::string sent) {
+    try {
+        cache.store(fileName, {.etag = http.responseHeader("ETag"),
+                               .lastModified = http.responseHeader("Last-Modified"),
+                               .contentEncoding = http.responseHeader("Content-Encoding"),
+                               .contentType = http.contentType(),
+                               .body = std::move(sent)});
+    } catch (const std::exception& e) {
+        ctx.log.WarnLog(std::string(kTag) + ": キャッシュに保存できませんでした。" +
+                        describeError(e));
+    }
+}
 
 }  // namespace
 
@@ -189,20 +254,51 @@ TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view f
     TFDataResult result;
     try {
         const RequestedFile file = classify(fileName);
+        DataCache* const cache = probeOnly ? nullptr : ctx.dataCache;
+        const std::optional<DataCache::Entry> cached = cache ? cache->find(fileName) : std::nullopt;
         HttpRequest http = CreateHttpRequest(ctx.http);
         http.Open("GET", ctx.memberServer.dataFileUrl(fileName));
+        if (cached && !cached->etag.empty()) {
+            http.setRequestHeader("If-None-Match", cached->etag);
+        } else if (cached && !cached->lastModified.empty()) {
+            http.setRequestHeader("If-Modified-Since", cached->lastModified);
+        }
+        // The bytes as sent go into the cache; the sink inflates them itself.
+        http.setContentDecoding(false);
 
         TableFiller filler(ctx, state, fileName, file);
         HtmlTableReader reader(filler, kDataFileLimits);
-        DownloadSink sink(!probeOnly, reader, state, ctx.log, fileName);
+        DownloadSink sink(!probeOnly, reader, state, ctx.log, fileName, http);
         http.send({}, sink);
         result.status = http.Status();
+        const std::string name(fileName);
+        if (result.status == 304 && cached && !probeOnly) {
+            sink.replay(*cached);
+            cache->touch(fileName);
+            result.status = 200;
+            ctx.log.InfoLog(std::string(kTag) + ": " + name +
+                            " は変更がないため、キャッシュから読み込みました。");
+        } else if (sink.parsing()) {
+            ctx.log.InfoLog(std::string(kTag) + ": " + name + " をサーバーから取得しました（" +
+                            megabytes(http.bytesReceived()) +
+                            (http.responseHeader("Content-Encoding").empty()
+                                 ? ""
+                                 : "、" + http.responseHeader("Content-Encoding")) +
+                            "）。");
+        } else if (result.status == 304) {
+            throw DataFileError("サーバーが問い合わせていない更新の有無を答えました。(" + name +
+                                ")");
+        }
         if (sink.parsing()) {
+            sink.finish();
             reader.finish();
             result.key = filler.finish();
             --state.TFDataRowCount;  // the header row
             LogOut(ctx.ui, ctx.log, std::to_string(state.TFDataRowCount) + "件取得しました...");
             ctx.log.TraceLog(std::string(kTag) + "3");
+            if (cache && result.status == 200 && sink.keptSentBytes()) {
+                keepInCache(ctx, *cache, fileName, http, std::move(sink.sentBytes()));
+            }
         }
         result.ok = true;
     } catch (const StopRequested&) {

@@ -93,6 +93,7 @@ ServerSettings loadServerSettings(const std::filesystem::path& iniFile) {
     } else {
         settings.schemeSetting.clear();
     }
+    settings.dataCache = readIniText(iniFile, kSection, "DataCache") != "0";
     settings.memberHost = hostOf(iniFile, "MemberHost", kDefaultMemberHost, false, settings);
     settings.publicHost = hostOf(iniFile, "PublicHost", kDefaultPublicHost, false, settings);
     settings.raceAuthorityHost =

@@ -19,6 +19,8 @@ struct ServerSettings {
     std::string publicHost = kDefaultPublicHost;  ///< key "PublicHost"
     /// Key "RaceAuthorityHost"; may begin with "http://" or "https://" (default https).
     std::string raceAuthorityHost = kDefaultRaceAuthorityHost;
+    /// Key "DataCache": "0" turns the download cache off.
+    bool dataCache = true;
     /// One Japanese message per host value that is not a host: such a setting is not
     /// replaced by the default behind the user's back; front ends refuse to run.
     std::vector<std::string> problems;

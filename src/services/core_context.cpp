@@ -13,6 +13,9 @@ CoreContext::CoreContext(const SsLogging& log, UserInterface& ui, MemberServer s
     if (!http.breathe) {
         http.breathe = [&ui] { ui.breathe(); };
     }
+    if (!http.share) {
+        http.share = std::make_shared<ConnectionShare>();
+    }
 }
 
 void reportFailure(const CoreContext& ctx, std::string_view owner, std::string_view description) {

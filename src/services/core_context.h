@@ -14,12 +14,17 @@ namespace kestrova {
 
 /// What every core operation that talks to the user or a server needs. Owned by the front
 /// end (window, command line, test) for the life of the program.
+class DataCache;
+
 struct CoreContext {
     const SsLogging& log;
     UserInterface& ui;
     MemberServer memberServer;
     HttpOptions http;  ///< `breathe` defaults to ui.breathe()
     RaceAuthoritySite raceAuthority{kDefaultRaceAuthorityHost};
+    /// The download cache of the data files, owned by the front end; none: every file is
+    /// downloaded whole.
+    DataCache* dataCache = nullptr;
 
     CoreContext(const SsLogging& log, UserInterface& ui, MemberServer server,
                 HttpOptions options = {});

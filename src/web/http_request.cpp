@@ -1,9 +1,12 @@
 #include "web/http_request.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -11,6 +14,7 @@
 #include <curl/curl.h>
 
 #include "base/text.h"
+#include "web/content_decoder.h"
 #include "web/http_errors.h"
 
 namespace kestrova {
@@ -76,6 +80,36 @@ class BufferSink final : public BodySink {
 
 }  // namespace
 
+struct ConnectionShare::Impl {
+    Impl() : handle(globalInitOk() ? curl_share_init() : nullptr) {
+        if (handle == nullptr) {
+            throw HttpError(HttpErrorKind::Creation, httpCreationErrorText());
+        }
+        curl_share_setopt(handle, CURLSHOPT_LOCKFUNC, &Impl::lock);
+        curl_share_setopt(handle, CURLSHOPT_UNLOCKFUNC, &Impl::unlock);
+        curl_share_setopt(handle, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    }
+    ~Impl() { curl_share_cleanup(handle); }
+
+    // The window may look up this week's days while an export runs on another thread.
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+        static_cast<Impl*>(user)->mutexes[static_cast<std::size_t>(data) % kLocks].lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* user) {
+        static_cast<Impl*>(user)->mutexes[static_cast<std::size_t>(data) % kLocks].unlock();
+    }
+
+    static constexpr std::size_t kLocks = 8;
+    CURLSH* handle;
+    std::array<std::mutex, kLocks> mutexes;
+};
+
+ConnectionShare::ConnectionShare() : impl_(std::make_unique<Impl>()) {}
+ConnectionShare::~ConnectionShare() = default;
+
 struct HttpRequest::Impl {
     HttpOptions options;
     std::unique_ptr<CURLM, MultiDeleter> multi;
@@ -90,7 +124,13 @@ struct HttpRequest::Impl {
     int status = 0;
     std::string body;
     std::string contentType;
+    std::vector<std::pair<std::string, std::string>> responseHeaders;
     char errorText[CURL_ERROR_SIZE] = {};
+    bool decodeContent = true;
+    bool acceptEncodingSet = false;
+    std::optional<ContentDecoder> decoder;
+    std::string decoded;
+    std::uint64_t received = 0;
 
     // State of the running transfer, touched by the callbacks.
     BodySink* sink = nullptr;
@@ -144,6 +184,9 @@ struct HttpRequest::Impl {
         if (!options.extraCaFile.empty()) {
             trustExtraCa();
         }
+        if (options.share) {
+            curl_easy_setopt(h, CURLOPT_SHARE, options.share->impl().handle);
+        }
     }
 
     // The blob replaces the default bundle, so it carries the system's CAs as well.
@@ -167,6 +210,7 @@ struct HttpRequest::Impl {
         url = newUrl;
         headerLines.clear();
         contentTypeSet = false;
+        acceptEncodingSet = false;
         status = 0;
         body.clear();
         contentType.clear();
@@ -180,6 +224,9 @@ struct HttpRequest::Impl {
     void addHeader(std::string_view name, std::string_view value) {
         if (equalsIgnoringAsciiCase(name, "content-type")) {
             contentTypeSet = true;
+        }
+        if (equalsIgnoringAsciiCase(name, "accept-encoding")) {
+            acceptEncodingSet = true;
         }
         headerLines.push_back(std::string(name) + ": " + std::string(value));
     }
@@ -196,6 +243,10 @@ struct HttpRequest::Impl {
         };
         for (const auto& line : headerLines) {
             append(line.c_str());
+        }
+        // A month file is a sixth of its size compressed; every server may answer plainly.
+        if (!acceptEncodingSet && options.offerCompression) {
+            append("Accept-Encoding: gzip, deflate");
         }
         // libcurl's own additions that the platform's request object does not make.
         append("Expect:");
@@ -244,11 +295,12 @@ struct HttpRequest::Impl {
         auto* self = static_cast<Impl*>(user);
         const size_t bytes = size * count;
         self->activity = true;
+        self->received += bytes;
         try {
             if (!self->started) {
                 self->startResponse();
             }
-            self->sink->onBody(std::string_view(data, bytes));
+            self->deliver(std::string_view(data, bytes));
         } catch (...) {
             self->sinkError = std::current_exception();
             return 0;  // aborts the transfer
@@ -256,9 +308,49 @@ struct HttpRequest::Impl {
         return bytes;
     }
 
-    static size_t onHeader(char*, size_t size, size_t count, void* user) {
-        static_cast<Impl*>(user)->activity = true;
+    static size_t onHeader(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        self->activity = true;
+        std::string_view line(data, size * count);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.remove_suffix(1);
+        }
+        if (line.starts_with("HTTP/")) {
+            self->responseHeaders.clear();  // a redirect's own headers do not count
+        } else if (const auto colon = line.find(':'); colon != std::string_view::npos) {
+            self->responseHeaders.emplace_back(std::string(line.substr(0, colon)),
+                                               std::string(trimSpaces(line.substr(colon + 1))));
+        }
         return size * count;
+    }
+
+    std::string header(std::string_view name) const {
+        for (const auto& [key, value] : responseHeaders) {
+            if (equalsIgnoringAsciiCase(key, name)) {
+                return value;
+            }
+        }
+        return {};
+    }
+
+    /// Hands a piece of the body to the sink, inflated unless the caller wants it as sent.
+    void deliver(std::string_view piece) {
+        if (!decodeContent) {
+            sink->onBody(piece);
+            return;
+        }
+        if (!decoder) {
+            decoder.emplace(header("Content-Encoding"));
+        }
+        if (!decoder->inflates()) {
+            sink->onBody(piece);
+            return;
+        }
+        decoded.clear();
+        decoder->decode(piece, decoded);
+        if (!decoded.empty()) {
+            sink->onBody(decoded);
+        }
     }
 
     static int onConnected(void* user, char*, char*, int, int) {
@@ -288,6 +380,9 @@ struct HttpRequest::Impl {
         sink = &target;
         buffering = buffer;
         started = false;
+        decoder.reset();
+        received = 0;
+        responseHeaders.clear();
         activity = false;
         connected = false;
         uploaded = 0;
@@ -306,6 +401,9 @@ struct HttpRequest::Impl {
             }
             if (result != CURLE_OK) {
                 throw httpTransferError(result, url, errorText);
+            }
+            if (decoder) {
+                decoder->finish();
             }
         } catch (...) {
             status = 0;
@@ -389,6 +487,18 @@ void HttpRequest::setRequestHeader(std::string_view name, std::string_view value
         throw std::logic_error("HttpRequest::setRequestHeader before Open");
     }
     impl_->addHeader(name, value);
+}
+
+void HttpRequest::setContentDecoding(bool decode) {
+    impl_->decodeContent = decode;
+}
+
+std::string HttpRequest::responseHeader(std::string_view name) const {
+    return impl_->header(name);
+}
+
+std::uint64_t HttpRequest::bytesReceived() const {
+    return impl_->received;
 }
 
 void HttpRequest::send(std::string_view body) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -32,6 +33,22 @@ class HttpError : public Error {
     HttpErrorKind kind_;
 };
 
+/// Connections, name look-ups and TLS sessions that requests made with the same options
+/// share: a run of many downloads from one server opens one connection, not one each.
+class ConnectionShare {
+  public:
+    ConnectionShare();
+    ~ConnectionShare();
+    ConnectionShare(const ConnectionShare&) = delete;
+    ConnectionShare& operator=(const ConnectionShare&) = delete;
+
+    struct Impl;
+    Impl& impl() { return *impl_; }
+
+  private:
+    std::unique_ptr<Impl> impl_;
+};
+
 /// Request settings. The defaults are those of the platform's request object; tests may
 /// shorten the time-outs, users cannot change them.
 struct HttpOptions {
@@ -48,6 +65,10 @@ struct HttpOptions {
     std::filesystem::path extraCaFile;
     /// Called at least every 50 ms while a transfer runs, so a window stays responsive.
     std::function<void()> breathe;
+    /// Shared by the requests of one front end; none: each request connects anew.
+    std::shared_ptr<ConnectionShare> share;
+    /// Offer gzip and deflate (tests compare the plain answers).
+    bool offerCompression = true;
 };
 
 /// Receives an answer while it arrives, instead of buffering it.
@@ -62,6 +83,10 @@ class BodySink {
 
 /// The request object: Open once, then send (repeatably) and read Status and the body.
 /// Synchronous: send returns when the answer is complete or throws HttpError.
+///
+/// Every request offers gzip and deflate; a compressed answer is inflated while it arrives,
+/// so the body a caller sees is the page itself (unless it asks for the bytes as sent). A
+/// body that does not inflate as its Content-Encoding says throws ContentEncodingError.
 class HttpRequest {
   public:
     explicit HttpRequest(HttpOptions options);
@@ -72,6 +97,9 @@ class HttpRequest {
     /// Only synchronous requests exist; `async` must be false.
     void Open(std::string_view method, std::string_view url, bool async = false);
     void setRequestHeader(std::string_view name, std::string_view value);
+    /// With false, the body reaches the caller as it came over the wire, still compressed;
+    /// the caller reads Content-Encoding itself. True by default; kept across sends.
+    void setContentDecoding(bool decode);
     /// Sends the opened request and buffers the answer's body.
     void send(std::string_view body = {});
     /// Sends the opened request and streams the answer's body into `sink`.
@@ -83,6 +111,11 @@ class HttpRequest {
     const std::string& responseBody() const;
     /// Content-Type header of the last answer ("" when none).
     const std::string& contentType() const;
+    /// A header of the last answer (the final one after redirects), "" when it has none.
+    /// Available from the sink's onResponseStart on.
+    std::string responseHeader(std::string_view name) const;
+    /// Body bytes received over the wire by the last send (before inflating).
+    std::uint64_t bytesReceived() const;
 
   private:
     struct Impl;

@@ -310,5 +310,31 @@ TEST_F(CliProgram, SigtermStopsAfterTheFileBeingWrittenAndLeavesNothingHalfDone)
     EXPECT_TRUE(next.lock());
 }
 
+TEST_F(CliProgram, TheDownloadCacheServesTheNextRunUnlessTurnedOff) {
+    const std::vector<std::string> days = {"--day",    "20261205", "--day",
+                                           "20261206", "--kinds",  "010"};
+    const auto cacheFolder = app_ / "appdata" / "cache";
+    ASSERT_EQ(run(days).exitCode, kExitFinished);
+    EXPECT_TRUE(std::filesystem::exists(cacheFolder / "TF261205.html.cache"));
+    ASSERT_EQ(run(days).exitCode, kExitFinished);
+    EXPECT_EQ(server_.notModifiedCount("/kestrova/tfdata2/TF261205.html"), 1u);
+
+    auto noCache = days;
+    noCache.push_back("--no-cache");
+    ASSERT_EQ(run(noCache).exitCode, kExitFinished);
+    EXPECT_EQ(server_.notModifiedCount("/kestrova/tfdata2/TF261205.html"), 1u);
+
+    const auto cleared = command({"cache", "--clear"});
+    EXPECT_EQ(cleared.exitCode, kExitFinished);
+    EXPECT_EQ(cleared.out, "キャッシュを空にしました（2件）。\n");
+    EXPECT_TRUE(std::filesystem::is_empty(cacheFolder));
+
+    // DataCache=0 in the settings: nothing kept.
+    const std::string ini = test::readFile(app_ / "Kestrova.Ini");
+    test::writeFile(app_ / "Kestrova.Ini", "[SYS_ENV]\r\nDataCache=0\r\n" + ini.substr(11));
+    ASSERT_EQ(run(days).exitCode, kExitFinished);
+    EXPECT_TRUE(std::filesystem::is_empty(cacheFolder));
+}
+
 }  // namespace
 }  // namespace kestrova::cli

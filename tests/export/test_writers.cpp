@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -235,6 +236,24 @@ TEST_F(HostFolderSafety, OneRunAtATimeHoldsTheFolder) {
     }
     first = HostWriter(dir.path());  // the old lock goes with the old writer
     EXPECT_TRUE(second.lock());
+}
+
+TEST_F(HostFolderSafety, AFileThatAlreadyHoldsTheBytesIsLeftAsItIs) {
+    ASSERT_TRUE(writeIndex().ok);
+    const auto inode = [&] {
+        struct stat st {};
+        ::stat(target().c_str(), &st);
+        return st.st_ino;
+    };
+    const auto first = inode();
+    ASSERT_TRUE(writeIndex().ok);
+    EXPECT_EQ(inode(), first);  // not replaced: a re-export writes only what changed
+    // Same size, other bytes: replaced.
+    std::string bytes = readFile(target());
+    bytes[0] = '3';
+    test::writeFile(target(), bytes);
+    ASSERT_TRUE(writeIndex().ok);
+    EXPECT_EQ(readFile(target()), "201501100601010101,a,b\r\n");
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ const char* const kUsage =
     "  --no-validators        no ETag or Last-Modified, no 304 answers\n"
     "  --rate BYTES           body bytes a second, for all connections together\n"
     "  --latency MS           delay before each answer\n"
+    "  --cache-pages N        generated pages kept ready (4)\n"
     "  --fault PATH[@CODE]=KIND\n"
     "                         status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS,\n"
     "                         notables, nocodes, unclosed, duplicate[:N], unknowncode,\n"
@@ -223,6 +224,8 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
             cl.server.bytesPerSecond = static_cast<std::size_t>(number(value(), "rate"));
         } else if (arg == "--latency") {
             cl.server.latency = std::chrono::milliseconds(number(value(), "latency"));
+        } else if (arg == "--cache-pages") {
+            cl.server.cachedPages = static_cast<std::size_t>(number(value(), "cache-pages"));
         } else if (arg == "--week-days") {
             for (const std::string_view day : split(value(), ',')) {
                 if (daysOfKey(day) < 0) {

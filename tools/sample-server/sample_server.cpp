@@ -250,7 +250,8 @@ struct SampleServer::Impl {
     std::map<std::string, std::size_t> notModified;
     std::map<int, Change> changes;  // by monthIndex
     std::time_t lastOverride = 0;
-    PageCache pages{kCachedPages, [this](const std::string& key) { return renderFile(key); }};
+    PageCache pages{std::max(options.cachedPages, kCachedPages),
+                    [this](const std::string& key) { return renderFile(key); }};
 
     /// Sleeps in small steps; false when the server is stopping.
     bool pause(std::chrono::milliseconds delay) const {
@@ -266,6 +267,10 @@ struct SampleServer::Impl {
     }
 
     void handle(const httplib::Request& req, httplib::Response& res) {
+        if (req.path == kBytesSentPath) {
+            res.set_content(std::to_string(sent.load()), "text/plain");
+            return;
+        }
         if (!pause(options.latency)) {
             res.status = 503;
             return;

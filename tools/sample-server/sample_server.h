@@ -37,7 +37,14 @@ struct ServerOptions {
     std::size_t bytesPerSecond = 0;
     /// Delay before each answer (a distant server).
     std::chrono::milliseconds latency{0};
+    /// Generated pages kept ready (plain and compressed); a benchmark that walks many months
+    /// twice keeps them all, so that page generation stays out of its figures.
+    std::size_t cachedPages = 4;
 };
+
+/// GET answers the body bytes sent so far, as decimal text, itself not counted (for
+/// benchmarks that run the server as a program).
+inline constexpr std::string_view kBytesSentPath = "/sample-server/bytes-sent";
 
 enum class FaultKind {
     Status,          ///< answer with `status` and a small page

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrova {
+
+class SsLogging;
+
+/// The month and day files an export has read, each kept as the server sent it (compressed
+/// when it came compressed) together with the server's validators, so that the next export
+/// asks the server whether a file changed instead of downloading it again.
+///
+/// An entry is used only when it is whole: its length and checksum are checked, and one that
+/// is damaged or half-written is deleted. Entries are written atomically; when the folder
+/// holds more than the size limit, the entries used longest ago go first. Entries of another
+/// server are not used.
+class DataCache {
+  public:
+    static constexpr std::uint64_t kDefaultLimitBytes = std::uint64_t{1} << 30;
+
+    /// One cached answer.
+    struct Entry {
+        std::string etag;
+        std::string lastModified;
+        std::string contentEncoding;
+        std::string contentType;
+        std::string body;  ///< as sent
+    };
+
+    /// `folder` is created when first written; `host` is the member server's.
+    DataCache(std::filesystem::path folder, std::string host,
+              std::uint64_t limitBytes = kDefaultLimitBytes);
+
+    /// The whole entry of `fileName`, or nothing (a damaged entry is deleted then).
+    std::optional<Entry> find(std::string_view fileName);
+
+    /// Keeps an answer that carries a validator. Throws FileError when the folder cannot be
+    /// written; after that the cache keeps nothing more for the rest of its life.
+    void store(std::string_view fileName, const Entry& entry);
+
+    /// Notes that an entry was used again, so the size limit takes others first.
+    void touch(std::string_view fileName);
+
+    /// Removes every entry; returns how many there were.
+    std::size_t clear();
+
+    const std::filesystem::path& folder() const { return folder_; }
+
+  private:
+    std::filesystem::path entryPath(std::string_view fileName) const;
+    void keepWithinLimit();
+
+    std::filesystem::path folder_;
+    std::string host_;
+    std::uint64_t limitBytes_;
+    bool writable_ = true;
+};
+
+/// The cache of an application folder ("appdata/cache"), unless the settings turn it off
+/// (DataCache=0 in SYS_ENV) or the caller does (`enabled` false).
+std::optional<DataCache> openDataCache(const std::filesystem::path& appFolder,
+                                       std::string_view memberHost, bool enabled);
+
+}  // namespace kestrova
