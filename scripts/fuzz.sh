@@ -38,18 +38,22 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:check_initialization_order=1
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 
 out="$(cd "$build_dir" && pwd)/fuzz/runs"
+# The settings file target writes and syncs a file per run: on tmpfs that costs next to nothing.
+tmp_parent=/dev/shm
+[ -d "$tmp_parent" ] && [ -w "$tmp_parent" ] || tmp_parent="${TMPDIR:-/tmp}"
+tmp_root="$(mktemp -d "$tmp_parent/kestrova-fuzz.XXXXXX")"
+trap 'rm -rf "$tmp_root"' EXIT
 failed=()
 for target in "${targets[@]}"; do
   # The repository's corpus stays as it is: new inputs go to a work copy.
   work="$out/$target/corpus"
   artifacts="$out/$target/artifacts"
   log="$out/$target/fuzz.log"
-  rm -rf "$work" "$out/$target/tmp"
-  mkdir -p "$work" "$artifacts" "$out/$target/tmp"
+  rm -rf "$work"
+  mkdir -p "$work" "$artifacts" "$tmp_root/$target"
   cp fuzz/corpus/"$target"/* "$work"/
   status=0
-  # Temporary files (the settings file target's) stay in the build folder, even after a crash.
-  TMPDIR="$out/$target/tmp" "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
+  TMPDIR="$tmp_root/$target" "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
     -dict="fuzz/$target.dict" -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1 || status=$?
   done_line="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true)"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
