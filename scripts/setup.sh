@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libcurl4-openssl-dev libxml2-dev libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev llvm
   curl ca-certificates openssl
 )
 
