@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 all_targets=(html_tables charset ini_file race_keys)
-default_targets=(charset ini_file race_keys)
+default_targets=(html_tables charset ini_file race_keys)
 
 seconds="${1:-60}"
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then

@@ -423,8 +423,11 @@ bool WriteIniSetting(const fs::path& file, std::string_view section, std::string
         const auto sectionBytes = toCp932(section);
         const auto keyBytes = toCp932(key);
         const auto valueBytes = toCp932(value);
-        // A "?" in place of a character would not read back; keep the stored value instead.
-        if (sectionBytes.unmappable + keyBytes.unmappable + valueBytes.unmappable > 0) {
+        // A "?" in place of a character, or a look-alike CP932 has in its place ("¥" is
+        // stored as "\", "〜" reads back as "～"), would not read back: keep the stored value.
+        if (sectionBytes.unmappable + keyBytes.unmappable + valueBytes.unmappable > 0 ||
+            fromCp932(sectionBytes.bytes) != section || fromCp932(keyBytes.bytes) != key ||
+            fromCp932(valueBytes.bytes) != value) {
             return false;
         }
         std::string bytes;

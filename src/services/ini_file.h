@@ -41,7 +41,8 @@ bool GetIniSetting(const std::filesystem::path& file, std::string_view section,
 /// byte for byte: a new section goes to the end, a new key after the last key of its section,
 /// an existing key keeps its place and spelling. The file is replaced atomically.
 /// Returns false on any failure: missing folder, read-only file or folder, a line break in
-/// any argument, or a character CP932 cannot hold (it would be stored as "?").
+/// any argument, or a character CP932 cannot hold as itself (it would be stored as "?" or
+/// as a look-alike that reads back as another character).
 bool WriteIniSetting(const std::filesystem::path& file, std::string_view section,
                      std::string_view key, std::string_view value);
 

@@ -93,7 +93,36 @@ std::string PageDecoder::encoding() const {
     return decoder_ ? decoder_->encoding() : std::string();
 }
 
+namespace {
+
+/// NUL is no character of a page: the parser would end a tag or text at it where a browser
+/// reads on. It becomes U+FFFD, as in a browser's text.
+void replaceNul(std::string& out, std::size_t from) {
+    for (auto pos = out.find('\0', from); pos != std::string::npos; pos = out.find('\0', pos)) {
+        out.replace(pos, 1, kReplacement);
+    }
+}
+
+}  // namespace
+
 void PageDecoder::decode(std::string_view bytes, std::string& out) {
+    const std::size_t before = out.size();
+    decodeInto(bytes, out);
+    replaceNul(out, before);
+}
+
+void PageDecoder::finish(std::string& out) {
+    const std::size_t before = out.size();
+    if (stage_ != Stage::Decoding) {
+        advance(true, out);
+    }
+    if (decoder_) {
+        decoder_->finish(out);
+    }
+    replaceNul(out, before);
+}
+
+void PageDecoder::decodeInto(std::string_view bytes, std::string& out) {
     if (stage_ == Stage::Decoding) {
         decoder_->decode(bytes, out);
         return;
@@ -109,15 +138,6 @@ void PageDecoder::decode(std::string_view bytes, std::string& out) {
     }
     held_.append(bytes);
     advance(false, out);
-}
-
-void PageDecoder::finish(std::string& out) {
-    if (stage_ != Stage::Decoding) {
-        advance(true, out);
-    }
-    if (decoder_) {
-        decoder_->finish(out);
-    }
 }
 
 void PageDecoder::advance(bool complete, std::string& out) {

@@ -37,9 +37,9 @@ class TextDecoder {
 };
 
 /// Turns the body of an HTML answer into UTF-8 while it arrives, deciding its encoding as a
-/// browser does (see declaredEncoding and undeclaredEncoding). Bytes are held back only
-/// until the encoding is known; a page that declares nothing and begins with plain ASCII is
-/// judged by its first non-ASCII bytes, since ASCII reads the same in every candidate.
+/// browser does (see declaredEncoding and undeclaredEncoding). NUL becomes U+FFFD. Bytes are held
+/// back only until the encoding is known; a page that declares nothing and begins with plain ASCII
+/// is judged by its first non-ASCII bytes, since ASCII reads the same in every candidate.
 class PageDecoder {
   public:
     explicit PageDecoder(std::string contentType);
@@ -54,6 +54,7 @@ class PageDecoder {
   private:
     enum class Stage { Declaration, Ascii, Judging, Decoding };
 
+    void decodeInto(std::string_view bytes, std::string& out);
     void advance(bool complete, std::string& out);
     void startDecoding(std::string encoding, std::size_t skip, std::string& out);
 

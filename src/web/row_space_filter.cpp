@@ -1,5 +1,6 @@
 #include "web/row_space_filter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "web/html_text.h"
@@ -16,22 +17,30 @@ inline bool isRowTagName(const char* name) {
 }
 
 /// `next` (`size` bytes) begins with a tag that ends an open cell by itself: the start of a
-/// cell or row, or the end of the row.
-bool endsOpenCell(const char* next, std::size_t size) {
+/// cell or row, or the end of an open row.
+bool endsOpenCell(const char* next, std::size_t size, bool rowOpen) {
     if (size >= 4 && next[0] == '<' && isRowTagName(next + 1)) {
         return true;
     }
-    return size >= 5 && next[0] == '<' && next[1] == '/' && (next[2] | 0x20) == 't' &&
+    return rowOpen && size >= 5 && next[0] == '<' && next[1] == '/' && (next[2] | 0x20) == 't' &&
            (next[3] | 0x20) == 'r' && (next[4] == '>' || isHtmlSpace(next[4]));
 }
 
-/// `tag` (`size` bytes) begins with a td or th start tag; its end, or nullptr.
-const char* cellStartTagEnd(const char* tag, std::size_t size) {
-    if (size < 4 || tag[0] != '<' || !isRowTagName(tag + 1) || (tag[2] | 0x20) == 'r') {
+/// `tag` (`size` bytes) begins with a start tag of a cell of `kind` ('d' or 'h') without
+/// attributes a quote could hide a ">" in; its ">", or nullptr.
+const char* cellStartTagEnd(const char* tag, std::size_t size, char kind) {
+    if (size < 4 || tag[0] != '<' || !isRowTagName(tag + 1) || (tag[2] | 0x20) != kind) {
         return nullptr;
     }
-    const void* close = std::memchr(tag + 3, '>', size - 3);
-    return static_cast<const char*>(close);
+    for (const char* p = tag + 3; p < tag + size; ++p) {
+        if (*p == '>') {
+            return p;
+        }
+        if (*p == '"' || *p == '\'' || *p == '<') {
+            return nullptr;
+        }
+    }
+    return nullptr;
 }
 
 /// A page's own U+FDD0 must not read as a cell break.
@@ -125,13 +134,15 @@ void RowSpaceFilter::filter(std::string& text) {
     char* out = text.data();
     const char* in = text.data();
     const char* const end = in + text.size();
-    bool skipping = skipping_;
-    bool inPlainCell = inPlainCell_;
-    if (skipping) {
+    if (skipping_) {
         while (in < end && isHtmlSpace(*in)) {
             ++in;
         }
-        skipping = in == end;
+        skipping_ = in == end;
+    }
+    // A tag or comment that began in the last piece goes on here.
+    if (markup_ != Markup::None) {
+        in = copyMarkup(in, end, out);
     }
     while (in < end) {
         char c = '\0';
@@ -153,69 +164,178 @@ void RowSpaceFilter::filter(std::string& text) {
             break;
         }
         const char* const open = in - 1;
-        const char* name = in;
-        if (name < end && *name == '/') {
-            ++name;
-        }
-        if (end - name < 3) {
+        if (end - in < 4) {
             held_.assign(open, end);
             --out;
             break;
         }
+        const bool closing = *in == '/';
+        const char* const name = closing ? in + 1 : in;
         if (!isRowTagName(name)) {
-            inPlainCell = false;
+            // Other markup: the parser's state is no longer what this filter can be sure of.
+            plainCell_ = false;
+            const bool letter = ((*name | 0x20) >= 'a' && (*name | 0x20) <= 'z');
+            if (*in == '!' && in[1] == '-' && in[2] == '-') {
+                markup_ = Markup::Comment;
+                in = copyMarkup(in + 3, end, (out = std::copy(in, in + 3, out)));
+            } else if (*in == '!' || *in == '?' || closing) {
+                if (closing) {
+                    cell_ = 0;
+                    rowOpen_ = false;
+                }
+                markup_ = Markup::Declaration;
+                in = copyMarkup(in, end, out);
+            } else if (letter) {
+                cell_ = 0;
+                rowOpen_ = false;
+                tagQuote_ = 0;
+                markup_ = Markup::StartTag;
+                in = copyMarkup(in, end, out);
+            }
+            // "<" before anything else is text to the parser.
             continue;
         }
-        const char* close = name + 2;
-        while (close < end && *close != '>') {
-            ++close;
-        }
-        if (close == end) {
+        // A td, th or tr tag: it must end in this piece to be known.
+        Markup scan = closing ? Markup::Declaration : Markup::StartTag;
+        char quote = 0;
+        const char* close = tagEnd(name + 2, end, scan, quote);
+        if (close == nullptr) {
             if (static_cast<std::size_t>(end - open) <= kMaxHeld) {
                 held_.assign(open, end);
                 --out;
                 break;
             }
+            // Too long to hold: passed on unfiltered, and nothing is assumed of it.
+            plainCell_ = false;
+            cell_ = 0;
+            rowOpen_ = false;
+            markup_ = scan;
+            tagQuote_ = quote;
+            in = copyMarkup(name + 2, end, (out = std::copy(in, name + 2, out)));
             continue;
         }
+        const char kind = static_cast<char>(name[1] | 0x20);  // 'd', 'h' or 'r'
         const char* next = close + 1;
         while (next < end && isHtmlSpace(*next)) {
             ++next;
         }
-        // The end tag of a plain-text cell right before the next cell or the row's end says
-        // nothing the parser would not imply (the cell is the innermost open element), and
-        // leaving it out spares the parser a third of its tags.
-        const bool closing = name == open + 2;
-        const bool cellTag = (name[1] | 0x20) != 'r';
         const std::size_t rest = static_cast<std::size_t>(end - next);
-        if (closing && cellTag && inPlainCell && next < end && *next == '<' &&
-            endsOpenCell(next, rest)) {
+        if (!closing) {
+            // The parser ends an open cell at a new cell, and cell and row at a new row.
+            while (in <= close) {
+                *out++ = *in++;
+            }
+            if (close[-1] == '/') {
+                // "<td/>" is a cell the parser ends at once: nothing of it is plain.
+                cell_ = 0;
+                plainCell_ = false;
+                rowOpen_ = rowOpen_ && kind != 'r';
+                continue;
+            }
+            if (kind == 'r') {
+                rowOpen_ = true;
+                cell_ = 0;
+                plainCell_ = false;
+            } else {
+                cell_ = kind;
+                plainCell_ = true;
+            }
+            // White space that follows leads a cell (innerText drops it) or is row content.
+            in = next;
+            skipping_ = in == end;
+            continue;
+        }
+        // An end tag changes the parser's state only when it ends what is open.
+        const bool endsCell = kind != 'r' && cell_ == kind;
+        const bool endsRow = kind == 'r' && rowOpen_;
+        if (endsCell && plainCell_ && next < end && *next == '<' &&
+            endsOpenCell(next, rest, rowOpen_)) {
+            // The end tag of a plain-text cell right before the next cell or the row's end
+            // says nothing the parser would not imply, and leaving it out spares the parser a
+            // third of its tags.
             --out;
-            if (const char* nextEnd = cellStartTagEnd(next, rest)) {
-                // Plain cell follows plain cell: one break instead of two tags.
-                for (const char c : kCellBreak) {
-                    *out++ = c;
+            if (const char* nextEnd = cellStartTagEnd(next, rest, kind)) {
+                // Plain cell follows plain cell of the same kind: one break for two tags.
+                for (const char b : kCellBreak) {
+                    *out++ = b;
                 }
                 in = nextEnd + 1;
                 while (in < end && isHtmlSpace(*in)) {
                     ++in;
                 }
-                skipping = in == end;
-                inPlainCell = true;
+                skipping_ = in == end;
                 continue;
             }
-        } else {
-            while (in <= close) {
-                *out++ = *in++;
+            cell_ = 0;
+            plainCell_ = false;
+            in = next;
+            continue;
+        }
+        while (in <= close) {
+            *out++ = *in++;
+        }
+        plainCell_ = false;
+        if (endsCell || endsRow) {
+            cell_ = 0;
+            rowOpen_ = rowOpen_ && !endsRow;
+            // After a closed cell or row, white space is row or table content no cell holds.
+            in = next;
+            skipping_ = in == end;
+        }
+    }
+    text.resize(static_cast<std::size_t>(out - text.data()));
+}
+
+const char* RowSpaceFilter::tagEnd(const char* from, const char* end, Markup& scan, char& quote) {
+    // An end tag or declaration ends at its first ">"; a start tag's attribute values may
+    // hold ">" in quotes.
+    for (const char* p = from; p < end; ++p) {
+        if (quote != 0) {
+            if (*p == quote) {
+                quote = 0;
+            }
+            continue;
+        }
+        if (*p == '>') {
+            return p;
+        }
+        if (scan == Markup::StartTag && (*p == '"' || *p == '\'')) {
+            // A quote opens a value only after "=".
+            const char* before = p;
+            while (before > from && isHtmlSpace(before[-1])) {
+                --before;
+            }
+            if (before > from && before[-1] == '=') {
+                quote = *p;
             }
         }
-        inPlainCell = !closing && cellTag;
-        in = next;
-        skipping = in == end;
     }
-    skipping_ = skipping;
-    inPlainCell_ = inPlainCell;
-    text.resize(static_cast<std::size_t>(out - text.data()));
+    return nullptr;
+}
+
+const char* RowSpaceFilter::copyMarkup(const char* in, const char* end, char*& out) {
+    if (markup_ == Markup::Comment) {
+        // Ends at "-->"; the last two bytes of the previous piece may begin it.
+        while (in < end) {
+            const char c = *in++;
+            *out++ = c;
+            if (c == '>' && commentDashes_ >= 2) {
+                markup_ = Markup::None;
+                commentDashes_ = 0;
+                return in;
+            }
+            commentDashes_ = c == '-' ? commentDashes_ + 1 : 0;
+        }
+        return in;
+    }
+    const char* close = tagEnd(in, end, markup_, tagQuote_);
+    const char* stop = close == nullptr ? end : close + 1;
+    out = std::copy(in, stop, out);
+    if (close != nullptr) {
+        markup_ = Markup::None;
+        tagQuote_ = 0;
+    }
+    return stop;
 }
 
 void RowSpaceFilter::finish(std::string& text) {

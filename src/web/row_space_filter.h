@@ -13,13 +13,18 @@ inline constexpr std::string_view kCellBreak = "\xEF\xB7\x90";
 inline constexpr std::uint32_t kCellBreakCodePoint = 0xFDD0;
 
 /// Trims table markup before the HTML parser sees it, without changing what it yields:
-/// - white space right after a td, th or tr tag: after a start tag it leads a cell, where
-///   innerText drops it, and after an end tag it is row content that no cell holds;
-/// - the end tag of a cell that holds plain text only, when a td, th or tr start tag or a
-///   </tr> follows (after such white space): they end the cell by themselves;
-/// - between two such cells, the end tag and the next cell's start tag together, replaced
-///   by kCellBreak, so that a row of plain cells reaches the parser as one cell's text and
-///   the table builder splits it again.
+/// - white space right after a td, th or tr start tag, where it leads a cell (innerText
+///   drops it) or is row content that no cell holds, and after an end tag that ends an open
+///   cell or row;
+/// - the end tag of a cell that holds plain text only, when a td, th or tr start tag or the
+///   end tag of an open row follows (after such white space): they end the cell by
+///   themselves;
+/// - between two such cells of one kind, the end tag and the next cell's start tag together,
+///   replaced by kCellBreak, so that a row of plain cells reaches the parser as one cell's
+///   text and the table builder splits it again.
+/// It follows tags, quoted attribute values and comments as the parser reads them, and after
+/// any other markup it assumes nothing until the next row starts: where it cannot be sure,
+/// it leaves the markup alone.
 /// The parser's cost is per tag: a data page of 120 cells a row otherwise costs it 120 start
 /// tags a row, which is most of the reading time.
 ///
@@ -35,6 +40,15 @@ class RowSpaceFilter {
     void finish(std::string& text);
 
   private:
+    enum class Markup { None, StartTag, Declaration, Comment };
+
+    /// The ">" that ends the tag whose remaining bytes begin at `from`, or nullptr when the
+    /// piece ends first (`quote` then says whether a quoted value is still open).
+    static const char* tagEnd(const char* from, const char* end, Markup& scan, char& quote);
+    /// Copies the rest of the markup in `markup_` and returns where it ended (`end` when it
+    /// goes on in the next piece).
+    const char* copyMarkup(const char* in, const char* end, char*& out);
+
     /// Handles the "&" before `in`: a character reference to the cell break is written as
     /// U+FFFD, anything else is kept. False when the reference is cut off by the end of the
     /// piece; it is then held back.
@@ -44,8 +58,13 @@ class RowSpaceFilter {
     static constexpr std::size_t kMaxHeld = 256;
 
     std::string held_;
-    bool skipping_ = false;     ///< the last piece ended in white space after such a tag
-    bool inPlainCell_ = false;  ///< no tag since the last td or th start tag
+    bool skipping_ = false;         ///< the last piece ended in white space after such a tag
+    bool plainCell_ = false;        ///< no other tag since the open cell's start tag
+    char cell_ = 0;                 ///< 'd' or 'h': a cell the parser surely has open; 0 unknown
+    bool rowOpen_ = false;          ///< the parser surely has a row open
+    Markup markup_ = Markup::None;  ///< markup that goes on from the last piece
+    char tagQuote_ = 0;             ///< an open quoted value in it
+    int commentDashes_ = 0;         ///< "-" just before, in a comment
 };
 
 }  // namespace kestrova

@@ -185,6 +185,9 @@ TEST_F(IniFile, WriteFailsWithoutTouchingAnything) {
     writeFile(ini, before);
     EXPECT_FALSE(WriteIniSetting(ini, "S", "k", "two\r\nlines")) << "would add a line";
     EXPECT_FALSE(WriteIniSetting(ini, "S", "k", "한국")) << "would be stored as ??";
+    // Stored as look-alikes that read back as other characters (found by fuzzing).
+    EXPECT_FALSE(WriteIniSetting(ini, "S", "k", "C:\xC2\xA5TFJV")) << "¥ would read back as \\";
+    EXPECT_FALSE(WriteIniSetting(ini, "S\xE3\x80\x9C", "k", "v")) << "〜 would read back as ～";
     EXPECT_FALSE(WriteIniSetting(ini, "S]", "k", "v"));
     EXPECT_FALSE(WriteIniSetting(ini, "S", "k=x", "v"));
     EXPECT_FALSE(WriteIniSetting(ini, "S", "", "v"));

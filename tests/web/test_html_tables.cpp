@@ -294,6 +294,24 @@ TEST(HtmlTables, RowsOfPlainCellsKeepEveryCellWhateverTheirMarkup) {
               eventsFedWhole(page, "text/html; charset=utf-8"));
 }
 
+TEST(HtmlTables, MalformedRowsReadAsTheParserReadsThem) {
+    // Found by fuzzing: markup that once came apart differently with the row filter.
+    EXPECT_THAT(tablesIn("<table<td></td><td>", "text/html; charset=UTF-8"),
+                ElementsAre(Rows{{""}}));
+    EXPECT_THAT(tablesIn("<table><td></td></tr>d", "text/html; charset=UTF-8"),
+                ElementsAre(Rows{{""}}));
+    EXPECT_THAT(tablesIn("<table><th>n</td> i", "text/html; charset=UTF-8"),
+                ElementsAre(Rows{{"n i"}}));
+    EXPECT_THAT(tablesIn("<table><tr><th>a</th><td>b</td>&nbsp;<td>c</td></tr></table>",
+                         "text/html; charset=UTF-8"),
+                ElementsAre(Rows{{"a", "b", "c"}}));
+    // A ">" in a quoted value, a comment and "<td/>" are not where cells start or end.
+    EXPECT_THAT(tablesIn("<table><tr><td title=\"x><td>\">a</td><td>b<!-- </td><td> --></td>"
+                         "<td/>c<td>d</td></tr></table>",
+                         "text/html; charset=UTF-8"),
+                ElementsAre(Rows{{"a", "b", "", "d"}}));
+}
+
 TEST(HtmlTables, TagSoupNeverBreaksTheReader) {
     // Random fragments of table markup: whatever the parser makes of them, it must not crash
     // and must give the same rows however the bytes arrive.

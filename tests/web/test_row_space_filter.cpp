@@ -32,9 +32,14 @@ std::string filteredInTwo(std::string_view page, std::size_t cut) {
 TEST(RowSpaceFilter, JoinsPlainCellsAndDropsWhatTheParserWouldImply) {
     EXPECT_EQ(filtered("<tr>\r\n  <td>a</td>\r\n  <td>b</td>\r\n</tr>\r\n<p>"),
               "<tr><td>a" + kBreak + "b</tr><p>");
-    // A cell with markup keeps its end tag; the next plain cell starts anew.
+    // After other markup the filter assumes nothing: only a new cell's start is sure.
     EXPECT_EQ(filtered("<tr><td><b>x</b></td> <td>y</td><th>z</th></tr>"),
-              "<tr><td><b>x</b></td><td>y" + kBreak + "z</tr>");
+              "<tr><td><b>x</b></td> <td>y<th>z</th></tr>");
+    // Cells of two kinds are never joined: the parser would not end the first one.
+    EXPECT_EQ(filtered("<tr><th>a</th><td>b</td>&nbsp;<td>c</td></tr>"),
+              "<tr><th>a<td>b</td>&nbsp;<td>c</tr>");
+    // An end tag that ends nothing keeps the white space after it.
+    EXPECT_EQ(filtered("<td>a</td></tr> b"), "<td>a</td></tr> b");
     // Text between cells is row content no cell holds; it is not joined into a cell.
     EXPECT_EQ(filtered("<td>a</td>text<td>b</td>"), "<td>a</td>text<td>b</td>");
     // Tags that only look like cell tags pass untouched.
