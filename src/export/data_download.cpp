@@ -145,9 +145,15 @@ class TableFiller final : public TableRowSink {
 /// larger than any data file can be.
 class DownloadSink final : public BodySink {
   public:
-    DownloadSink(bool parse, HtmlTableReader& reader, ExportState& state, const SsLogging& log,
-                 std::string_view fileName, const HttpRequest& http)
-        : parse_(parse), reader_(reader), state_(state), log_(log), name_(fileName), http_(http) {}
+    DownloadSink(bool parse, bool forCache, HtmlTableReader& reader, ExportState& state,
+                 const SsLogging& log, std::string_view fileName, const HttpRequest& http)
+        : parse_(parse),
+          forCache_(forCache),
+          reader_(reader),
+          state_(state),
+          log_(log),
+          name_(fileName),
+          http_(http) {}
 
     void onResponseStart(int status, std::string_view contentType) override {
         parsing_ = parse_ && status == 200;
@@ -155,8 +161,8 @@ class DownloadSink final : public BodySink {
             return;
         }
         start(contentType, http_.responseHeader("Content-Encoding"));
-        keepSent_ =
-            !http_.responseHeader("ETag").empty() || !http_.responseHeader("Last-Modified").empty();
+        keepSent_ = forCache_ && (!http_.responseHeader("ETag").empty() ||
+                                  !http_.responseHeader("Last-Modified").empty());
     }
 
     /// Parses the file as the cache kept it (the server answered 304).
@@ -198,18 +204,23 @@ class DownloadSink final : public BodySink {
     }
 
     void onSentBytes(std::string_view bytes) {
-        page_.clear();
-        decoder_->decode(bytes, page_);
+        std::string_view page = bytes;
+        if (decoder_->inflates()) {
+            page_.clear();
+            decoder_->decode(bytes, page_);
+            page = page_;
+        }
         // The page itself counts: a small compressed body may inflate without end.
-        received_ += page_.size();
+        received_ += page.size();
         if (received_ > kMaxDataFileBytes) {
             throw DataFileError("データファイルが大きすぎます（上限 " +
                                 std::to_string(kMaxDataFileBytes >> 20) + " MB）。(" + name_ + ")");
         }
-        reader_.onBody(page_);
+        reader_.onBody(page);
     }
 
     bool parse_;
+    bool forCache_;
     HtmlTableReader& reader_;
     ExportState& state_;
     const SsLogging& log_;
@@ -268,7 +279,7 @@ TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view f
 
         TableFiller filler(ctx, state, fileName, file);
         HtmlTableReader reader(filler, kDataFileLimits);
-        DownloadSink sink(!probeOnly, reader, state, ctx.log, fileName, http);
+        DownloadSink sink(!probeOnly, cache != nullptr, reader, state, ctx.log, fileName, http);
         http.send({}, sink);
         result.status = http.Status();
         const std::string name(fileName);
