@@ -7,7 +7,7 @@ packages=(
   libcurl4-openssl-dev libxml2-dev libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev
   curl ca-certificates openssl
-  qt6-base-dev qt6-qpa-plugins
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
   fonts-ipafont-gothic fonts-noto-cjk
   xvfb xauth
 )
