@@ -19,10 +19,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QThread>
 #include <QToolBar>
 
 #include "base/errors.h"
+#include "base/text.h"
 #include "export/data_file_names.h"
 #include "export/data_kinds.h"
 #include "export/host_folder.h"
@@ -94,6 +96,21 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
     return label;
+}
+
+/// A note written for the Windows fonts may run a little wider in the fonts that stand in
+/// for them; it is set closer rather than wrapped onto the note below it.
+void fitToWidth(QLabel* label) {
+    QFont font = label->font();
+    const int advance = QFontMetrics(font).horizontalAdvance(label->text());
+    if (advance <= label->width()) {
+        return;
+    }
+    constexpr double kTightest = 85.0;
+    font.setLetterSpacing(QFont::PercentageSpacing,
+                          std::max(kTightest, std::floor(100.0 * label->width() / advance)));
+    label->setFont(font);
+    label->setWordWrap(false);
 }
 
 QListWidget* makeList(QWidget* parent, const char* name, const QFont& font) {
@@ -168,6 +185,22 @@ bool reachable(const QRect& frame) {
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect visible = titleBar.intersected(screen->availableGeometry());
         if (visible.width() >= kGrabWidth && visible.height() >= kTitleHeight / 2) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// The folder holds the host program: its TFJV.EXE, in whatever letter case the file system
+/// keeps it (a copy from a Windows disk may carry "tfjv.exe").
+bool holdsHostProgram(const std::filesystem::path& folder) {
+    if (isHostFolder(folder)) {
+        return true;
+    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (equalsIgnoringAsciiCase(entry.path().filename().string(), "TFJV.EXE") &&
+            entry.is_regular_file(error)) {
             return true;
         }
     }
@@ -313,6 +346,7 @@ void frmTFLink::buildControls() {
         QLabel* label = makeLabel(this, name.c_str(), QString::fromUtf16(note.text), proportional,
                                   colourFromBgr(note.colour));
         placeAt(label, note.left, note.top, note.width, note.height, dpi);
+        fitToWidth(label);
         Lbl_Help[static_cast<std::size_t>(note.index)] = label;
     }
 
@@ -466,10 +500,11 @@ void frmTFLink::ToBar1_SET() {
         connect(action, &QAction::triggered, this, [this, key] { ToBar1_ButtonClick(key); });
     };
     addButton({"End", "I_END", u"終了"});
-    // Four separators: the quit button stands apart from the others.
-    for (int i = 0; i < 4; ++i) {
-        ToBar1->addSeparator();
-    }
+    // Separators 2 to 5 set the quit button apart: one wide gap rather than four lines.
+    auto* gap = new QWidget(ToBar1);
+    gap->setObjectName(QStringLiteral("ToBar1_Gap"));
+    gap->setFixedWidth(4 * ToBar1->style()->pixelMetric(QStyle::PM_ToolBarSeparatorExtent));
+    ToBar1->addWidget(gap);
     addButton({"VarInfo", "I_INFO", u"バージョン＆ユーザー情報"});
     ToBar1->addSeparator();
     addButton({"Help", "I_HELP", u"オンラインヘルプ"});
@@ -651,7 +686,7 @@ void frmTFLink::cmd_TFJV_SGN_Click() {
     if (chosen == start) {
         return;
     }
-    if (!isHostFolder(filePath(chosen))) {
+    if (!holdsHostProgram(filePath(chosen))) {
         InfoBox(qtText(kNotAHostFolder), {}, false, this);
         return;
     }
