@@ -31,7 +31,12 @@ bool canWriteIn(const fs::path& folder) {
 }
 
 AppFolder chooseAppFolder(const fs::path& executableFolder, const fs::path& userFolder) {
-    if (canWriteIn(executableFolder) || userFolder.empty()) {
+    return chooseAppFolder(executableFolder, userFolder, canWriteIn(executableFolder));
+}
+
+AppFolder chooseAppFolder(const fs::path& executableFolder, const fs::path& userFolder,
+                          bool executableFolderWritable) {
+    if (executableFolderWritable || userFolder.empty()) {
         return {executableFolder, false};
     }
     std::error_code error;

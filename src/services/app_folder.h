@@ -24,6 +24,9 @@ struct AppFolder {
 /// server settings still apply.
 AppFolder chooseAppFolder(const std::filesystem::path& executableFolder,
                           const std::filesystem::path& userFolder);
+/// The same with the answer of canWriteIn(executableFolder) given.
+AppFolder chooseAppFolder(const std::filesystem::path& executableFolder,
+                          const std::filesystem::path& userFolder, bool executableFolderWritable);
 
 /// True when a file can be created (and removed again) in `folder`.
 bool canWriteIn(const std::filesystem::path& folder);

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QtTest>
 
 #include "services/app_log.h"
@@ -24,6 +25,7 @@ class LayoutTest : public QObject {
     void fontsAreTheDesignedOnesOrTheirJapaneseStandIns();
     void notesAndFrameCarryTheirColours();
     void twipsFollowTheScreensDpi();
+    void paintedCaptionFollowsItsAlignment();
 
   private:
     std::unique_ptr<kestrova::test::TempDir> folder_;
@@ -138,6 +140,77 @@ void LayoutTest::notesAndFrameCarryTheirColours() {
 void LayoutTest::twipsFollowTheScreensDpi() {
     QCOMPARE(kestrova::ui::twipsRect(5160, 7560, 9255, 1635, 144.0), QRect(516, 756, 926, 164));
     QCOMPARE(kestrova::ui::twipsToPixels(-300000, 96.0), -20000);
+}
+
+namespace {
+
+/// The first and last columns of the painted face that hold caption pixels.
+std::pair<int, int> captionColumns(const QImage& face, QColor background) {
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < face.width(); ++x) {
+        for (int y = 0; y < face.height(); ++y) {
+            if (face.pixelColor(x, y) != background) {
+                first = first < 0 ? x : first;
+                last = x;
+                break;
+            }
+        }
+    }
+    return {first, last};
+}
+
+QImage faceOf(const QPushButton& button) {
+    return button.icon().pixmap(button.size()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+void LayoutTest::paintedCaptionFollowsItsAlignment() {
+    QPushButton button(QStringLiteral("old"));
+    button.setFont(kestrova::ui::proportionalFont(14.25));
+    button.resize(137, 35);
+    const QColor green(0, 0xC0, 0);
+
+    int alignment = 5;
+    kestrova::ui::frmTFLink::PaintButtonCaption(button, QStringLiteral("TFJV 出力"), 0x00C000,
+                                                alignment, 1);
+    QCOMPARE(alignment, 0);
+    QVERIFY(button.text().isEmpty());
+    QImage face = faceOf(button);
+    QCOMPARE(face.size(), QSize(137, 35));
+    QCOMPARE(face.pixelColor(1, 1), green);
+    const auto [left, leftEnd] = captionColumns(face, green);
+    QVERIFY2(left >= 6 && left <= 8, qPrintable(QString::number(left)));  // 100 twips
+
+    alignment = 2;
+    kestrova::ui::frmTFLink::PaintButtonCaption(button, QStringLiteral("TFJV 出力"), 0x00C000,
+                                                alignment, 1);
+    face = faceOf(button);
+    const auto [first, last] = captionColumns(face, green);
+    QVERIFY(std::abs(first - (face.width() - 1 - last)) <= 2);
+    QCOMPARE(last - first, leftEnd - left);
+
+    alignment = 1;
+    kestrova::ui::frmTFLink::PaintButtonCaption(button, QStringLiteral("TFJV 出力"), 0x00C000,
+                                                alignment, 1);
+    const auto [rightStart, right] = captionColumns(faceOf(button), green);
+    QVERIFY(face.width() - 1 - right >= 5 && face.width() - 1 - right <= 8);
+    QVERIFY(rightStart > first);
+
+    // Uncoloured: black on the button's own face.
+    alignment = 0;
+    kestrova::ui::frmTFLink::PaintButtonCaption(button, QStringLiteral("TFJV 出力"), 0x00C000,
+                                                alignment, 0);
+    const QImage plain = faceOf(button);
+    QCOMPARE(plain.pixelColor(1, 1), button.palette().color(QPalette::Button));
+    bool black = false;
+    for (int x = 0; x < plain.width() && !black; ++x) {
+        for (int y = 0; y < plain.height() && !black; ++y) {
+            black = plain.pixelColor(x, y) == QColor(Qt::black);
+        }
+    }
+    QVERIFY(black);
 }
 
 QTEST_MAIN(LayoutTest)
