@@ -274,11 +274,11 @@ frmTFLink::~frmTFLink() {
     }
     stopLoad_ = true;
     ui_->silence();
-    if (exportThread_) {
-        exportThread_->wait();
-    }
-    if (loadThread_) {
-        loadThread_->wait();
+    // A worker may be waiting for the GUI thread (a message box it asked for): keep serving it.
+    for (QThread* worker : {exportThread_.get(), loadThread_.get()}) {
+        while (worker && !worker->wait(10)) {
+            QCoreApplication::processEvents();
+        }
     }
     if (waitCursor_) {
         QApplication::restoreOverrideCursor();
@@ -874,7 +874,8 @@ void frmTFLink::closeEvent(QCloseEvent* event) {
         closeWhenIdle_ = true;
         stopLoad_ = true;
         ui_->silence();
-        hide();
+        setEnabled(false);
+        lbl_Progress->setText(QStringLiteral("終了しています..."));
         return;
     }
     if (!abandoned_ && !unloaded_) {

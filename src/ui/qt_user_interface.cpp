@@ -44,7 +44,12 @@ Answer QtUserInterface::ask(int kind, std::string_view text) {
     }
     Answer answer = Answer::No;
     const QString shown = qtText(text);
-    auto showBox = [&] { answer = Dialogs::show(window_, static_cast<BoxKind>(kind), shown); };
+    auto showBox = [&] {
+        // Silenced while the request travelled to the GUI thread: say nothing after all.
+        if (!silent_) {
+            answer = Dialogs::show(window_, static_cast<BoxKind>(kind), shown);
+        }
+    };
     if (QThread::currentThread() == thread()) {
         showBox();
     } else {

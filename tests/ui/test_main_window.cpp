@@ -92,6 +92,7 @@ class MainWindowTest : public QObject {
     void listsOfferPastYearsThenThisWeeksDaysWithData();
     void thisWeeksDaysComeInDiscoveryOrder();
     void failedDayCheckEndsTheWindowWithoutSaving();
+    void closingWhileTheDaysAreLearntEndsTheirRequestsAndSaves();
     void selectionCheckRefusesWithItsMessages_data();
     void selectionCheckRefusesWithItsMessages();
     void selectionCheckPassesThisWeekOnly();
@@ -187,6 +188,30 @@ void MainWindowTest::failedDayCheckEndsTheWindowWithoutSaving() {
     QCOMPARE(Dialogs::shown.back().kind, BoxKind::Info);
     QCOMPARE(Dialogs::shown.back().text, kestrova::ui::qtText(kestrova::kCheckFailedNotice));
     QCOMPARE(kestrova::test::readFile(kestrova::settingsFile(f.appFolder.path())), before);
+}
+
+void MainWindowTest::closingWhileTheDaysAreLearntEndsTheirRequestsAndSaves() {
+    WindowFixture f;
+    f.server.addFault({.path = "/JRADB/accessD.html",
+                       .kind = kestrova::sample::FaultKind::Slow,
+                       .delay = std::chrono::milliseconds(20000)});
+    f.window = std::make_unique<kestrova::ui::frmTFLink>(kestrova::ui::MainWindowSetup{
+        f.log, f.appFolder.path(),
+        kestrova::loadServerSettings(kestrova::settingsFile(f.appFolder.path()))});
+    f.window->Form_Load();
+    f.window->show();
+    QTest::qWait(200);
+    QVERIFY(!f.window->isLoaded());
+
+    QElapsedTimer clock;
+    clock.start();
+    f.window->close();
+    QVERIFY(f.window->isVisible());
+    QVERIFY(!f.window->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.window->isVisible(), 10000);
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(Dialogs::shown.empty());
+    QCOMPARE(iniValue(f, "USE_OPT1", "TFJV_YSCM"), "0000000000");
 }
 
 void MainWindowTest::selectionCheckRefusesWithItsMessages_data() {
