@@ -172,7 +172,7 @@ QPixmap productArtwork(QSize size) {
     // The course: an oval track on the turf, its rails in white.
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(255, 255, 255, 200), 1.5));
-    const QRectF outer(w * 0.08, h * 0.60, w * 0.84, h * 0.34);
+    const QRectF outer(w * 0.08, h * 0.61, w * 0.84, h * 0.27);
     p.drawEllipse(outer);
     p.setPen(QPen(QColor(255, 255, 255, 120), 1));
     p.drawEllipse(outer.adjusted(w * 0.07, h * 0.06, -w * 0.07, -h * 0.06));

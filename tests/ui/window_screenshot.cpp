@@ -10,14 +10,17 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "app/splash_window.h"
+#include "ui/about_window.h"
 #include "ui/dialogs.h"
 #include "ui/qt_text.h"
 #include "window_fixture.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: window_screenshot OUT.png [RUNNING.png]\n");
+    if (argc != 2 && argc != 3 && argc != 5) {
+        std::fprintf(stderr,
+                     "usage: window_screenshot OUT.png [RUNNING.png [ABOUT.png SPLASH.png]]\n");
         return 2;
     }
     kestrova::test::WindowFixture f;
@@ -38,7 +41,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }
-    if (argc == 3) {
+    if (argc == 5) {
+        kestrova::ui::frmAbout about(f.appFolder.path(), f.log);
+        about.show();
+        QTest::qWait(50);
+        about.grab().save(QString::fromLocal8Bit(argv[3]), "PNG");
+        kestrova::app::frmSplash splash(f.log);
+        splash.show();
+        QTest::qWait(50);
+        splash.grab().save(QString::fromLocal8Bit(argv[4]), "PNG");
+    }
+    if (argc >= 3) {
         // A past-data run caught in the middle: the progress line below the designed area.
         f.server.addFault({.path = "/kestrova/tfdata2/TF1003.html",
                            .kind = kestrova::sample::FaultKind::Slow,
