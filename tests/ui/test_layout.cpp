@@ -24,7 +24,6 @@ class LayoutTest : public QObject {
     void clientAreaIsTheDesignedOneWithTheProgressBelowIt();
     void fontsAreTheDesignedOnesOrTheirJapaneseStandIns();
     void notesAndFrameCarryTheirColours();
-    void twipsFollowTheScreensDpi();
     void paintedCaptionFollowsItsAlignment();
 
   private:
@@ -135,11 +134,6 @@ void LayoutTest::notesAndFrameCarryTheirColours() {
              QStringLiteral("※ 『過去データ』と『今週データ』は同時選択できません。"));
     auto* frame = window_->findChild<QGroupBox*>(QStringLiteral("Fra_TFJVOut"));
     QCOMPARE(frame->title(), QStringLiteral("TARGET frontier JV 出力設定"));
-}
-
-void LayoutTest::twipsFollowTheScreensDpi() {
-    QCOMPARE(kestrova::ui::twipsRect(5160, 7560, 9255, 1635, 144.0), QRect(516, 756, 926, 164));
-    QCOMPARE(kestrova::ui::twipsToPixels(-300000, 96.0), -20000);
 }
 
 namespace {
