@@ -579,7 +579,8 @@ void frmTFLink::restorePosition() {
             log_.WarnLog(errorText(tag("InitF"), std::string(key) + " の値「" + text +
                                                      "」は数値ではありません。設計時の位置で"
                                                      "表示します。"));
-            return move(designed);
+            move(designed);
+            return;
         }
         const int pixels = twipsToPixels(twips, dpi);
         (std::string_view(key) == "M_Top" ? position.ry() : position.rx()) = pixels;
