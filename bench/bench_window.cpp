@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -190,6 +191,12 @@ class StallMeter {
     qint64 maxGap_ = 0;
 };
 
+double cpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 std::string lastLineOf(const QString& output, const QString& prefix) {
     QString last;
     for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
@@ -246,11 +253,16 @@ int run(const Options& options) {
                      &QEventLoop::quit);
     QElapsedTimer clock;
     stalls.start();
+    const double guiCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     clock.start();
     window.findChild<QPushButton*>(QStringLiteral("cmd_TFJVOut"))->click();
     running.exec();
     const double seconds = static_cast<double>(clock.nsecsElapsed()) * 1e-9;
     stalls.stop();
+    std::printf("  CPU: %.2f s in all, %.2f s of it on the GUI thread\n",
+                cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpu,
+                cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpu);
     const auto& state = window.exportState();
     if (window.lastOutcome() != kestrova::ExportOutcome::Finished || state.FilesFailed != 0) {
         std::cerr << "the window's export did not finish cleanly (" << state.FilesFailed
