@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is needed and builds, then runs the export demo: the sample server on a free
-# loopback port, a sample host folder under demo/, kestrova-cli exporting this week's days and
-# a short past-data range into it, and a summary of the files written. Exits with the first
-# failing exit code of kestrova-cli (0 when both exports finished).
+# Installs what is needed and builds, then runs the demo against the sample server on a free
+# loopback port with a sample host folder under demo/: the window (kestrova) where there is a
+# display, with its settings pointing at the server and the host folder; without a display
+# kestrova-cli exports this week's days and a short past-data range instead and a summary of
+# the files written follows. Exits with the window's exit code, or with the first failing exit
+# code of kestrova-cli (0 when both exports finished).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -11,6 +13,7 @@ cd "$(dirname "$0")/.."
 build_dir="${KESTROVA_BUILD_DIR:-build}"
 server_exe="$build_dir/tools/sample-server/kestrova-sample-server"
 cli_exe="$build_dir/src/cli/kestrova-cli"
+window_exe="$build_dir/src/app/kestrova"
 demo="$PWD/demo"
 app="$demo/app"
 host="$demo/host"
@@ -48,6 +51,18 @@ echo "== Sample server: http://$host_port"
 # The settings file is CP932 with CR LF, as the program writes it.
 printf '[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=%s\r\nRaceAuthorityHost=http://%s\r\n[USE_OPT1]\r\nTFJV_Path=%s\r\n' \
   "$host_port" "$host_port" "$host" | iconv -f UTF-8 -t CP932 >"$app/Kestrova.Ini"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  # The application folder is the executable's folder: the window runs from demo/app.
+  cp "$window_exe" "$app/kestrova"
+  echo "== The window opens against the sample server; the host folder is $host"
+  echo "== Close the window to end the demo. Log: $app/logs/Kestrova.log"
+  rc=0
+  "$app/kestrova" || rc=$?
+  exit "$rc"
+fi
+echo "== No display (neither DISPLAY nor WAYLAND_DISPLAY is set): the window cannot open;"
+echo "== running the same exports with kestrova-cli instead."
 
 all_data=(--kinds all --predict all --result all)
 status=0

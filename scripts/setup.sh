@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev llvm
   curl ca-certificates openssl
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
+  fonts-ipafont-gothic fonts-noto-cjk
+  xvfb xauth
 )
 
 missing=()

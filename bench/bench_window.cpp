@@ -1,0 +1,309 @@
+// A full past-data export (2010-01 through last month, every index kind and comment) through
+// the main window's own export code on the offscreen platform, against the sample server on
+// loopback, while a timer on the GUI thread ticks every 10 ms and records the longest gap
+// between its ticks: the time the window could not paint or take a click. The window paints
+// what the run changes (activity lines, the progress line) meanwhile.
+//
+// Then bench_export runs the same export without a window, as a child process, so that both
+// figures come from the same machine at the same time. The window's files are removed only
+// after that run: both runs write into a file system without recently freed inodes (see
+// bench_export.cpp).
+//
+//   bench_window [--newest YYYY-MM] [--from YEAR]
+//
+// The last two lines: bench_export's own last line, then
+// "window: <N> MB/s, max stall <S> ms" (targets: S <= 100, N >= 90 % of bench_export's).
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include <QApplication>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include "base/ss_logging.h"
+#include "export/export_run.h"
+#include "services/app_log.h"
+#include "services/app_settings.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/qt_text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kMiB = 1024.0 * 1024.0;
+
+struct Options {
+    QString newest;  ///< YYYY-MM
+    int fromYear = 2010;
+};
+
+Options parseOptions(const QStringList& args) {
+    Options options;
+    const QDate lastMonth = QDate::currentDate().addMonths(-1);
+    options.newest = lastMonth.toString(QStringLiteral("yyyy-MM"));
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--newest") && i + 1 < args.size()) {
+            options.newest = args[++i];
+        } else if (args[i] == QLatin1String("--from") && i + 1 < args.size()) {
+            options.fromYear = args[++i].toInt();
+        } else {
+            throw std::invalid_argument("usage: bench_window [--newest YYYY-MM] [--from YEAR]");
+        }
+    }
+    if (!QRegularExpression(QStringLiteral("^\\d{4}-\\d{2}$")).match(options.newest).hasMatch() ||
+        options.fromYear < 2010 || options.fromYear > options.newest.left(4).toInt()) {
+        throw std::invalid_argument("--newest wants YYYY-MM, --from a year from 2010 on");
+    }
+    return options;
+}
+
+/// A folder under the temporary folder, removed with everything in it.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::string& prefix) {
+        std::random_device random;
+        path_ = fs::temp_directory_path() / (prefix + std::to_string(random()));
+        fs::create_directories(path_);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() { remove(); }
+    void remove() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+/// The sample server as its own process, so that its work stays out of the figures.
+class ServerProcess {
+  public:
+    explicit ServerProcess(const QString& newest) {
+        process_.start(
+            QStringLiteral(KESTROVA_SAMPLE_SERVER_EXE),
+            {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--newest"), newest});
+        QString line;
+        while (!line.contains(QLatin1Char('\n'))) {
+            if (!process_.waitForReadyRead(10000)) {
+                throw std::runtime_error("the sample server did not report its port");
+            }
+            line += QString::fromUtf8(process_.readAllStandardOutput());
+        }
+        const auto match =
+            QRegularExpression(QStringLiteral("listening on http://(\\S+)")).match(line);
+        if (!match.hasMatch()) {
+            throw std::runtime_error("unexpected server line: " + line.toStdString());
+        }
+        hostPort_ = match.captured(1);
+    }
+    ~ServerProcess() {
+        process_.terminate();
+        process_.waitForFinished(5000);
+    }
+    const QString& hostPort() const { return hostPort_; }
+
+  private:
+    QProcess process_;
+    QString hostPort_;
+};
+
+/// Fetches every month file once with curl (plain bodies): warms the server's pages and
+/// counts the HTML bytes the export will read.
+std::uint64_t warmUp(const QString& hostPort, const Options& options) {
+    QStringList args{QStringLiteral("-s"), QStringLiteral("-w"),
+                     QStringLiteral("%{http_code} %{size_download}\\n")};
+    const int newestYear = options.newest.left(4).toInt();
+    const int newestMonth = options.newest.mid(5).toInt();
+    int files = 0;
+    for (int year = options.fromYear; year <= newestYear; ++year) {
+        for (int month = 1; month <= (year == newestYear ? newestMonth : 12); ++month) {
+            args += {QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                     QStringLiteral("http://%1/kestrova/tfdata2/TF%2%3.html")
+                         .arg(hostPort)
+                         .arg(year % 100, 2, 10, QLatin1Char('0'))
+                         .arg(month, 2, 10, QLatin1Char('0'))};
+            ++files;
+        }
+    }
+    QProcess curl;
+    curl.start(QStringLiteral("curl"), args);
+    if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
+        throw std::runtime_error("curl failed");
+    }
+    std::uint64_t bytes = 0;
+    int answers = 0;
+    for (const QString& line : QString::fromUtf8(curl.readAllStandardOutput())
+                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(QLatin1Char(' '));
+        if (fields.size() != 2 || fields[0] != QLatin1String("200")) {
+            throw std::runtime_error("curl got: " + line.toStdString());
+        }
+        bytes += fields[1].toULongLong();
+        ++answers;
+    }
+    if (answers != files) {
+        throw std::runtime_error("curl answered " + std::to_string(answers) + " of " +
+                                 std::to_string(files) + " files");
+    }
+    return bytes;
+}
+
+/// The longest time the GUI thread went without its 10 ms tick: the time the window could
+/// not have painted or taken a click.
+class StallMeter {
+  public:
+    explicit StallMeter(QWidget& window) {
+        timer_.setInterval(10);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, &window,
+                         [this] { maxGap_ = std::max(maxGap_, since_.restart()); });
+    }
+    void start() {
+        since_.start();
+        timer_.start();
+    }
+    void stop() { timer_.stop(); }
+    qint64 maxGapMs() const { return maxGap_; }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer since_;
+    qint64 maxGap_ = 0;
+};
+
+double cpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+std::string lastLineOf(const QString& output, const QString& prefix) {
+    QString last;
+    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(prefix)) {
+            last = line;
+        }
+    }
+    return last.toStdString();
+}
+
+int run(const Options& options) {
+    ServerProcess server(options.newest);
+    std::cout << "server " << server.hostPort().toStdString() << ", months " << options.fromYear
+              << "-01 .. " << options.newest.toStdString() << std::endl;
+    const std::uint64_t bytes = warmUp(server.hostPort(), options);
+    std::cout << "warm-up: " << bytes << " bytes of HTML" << std::endl;
+
+    ScratchFolder app("kestrova-bench-app-");
+    ScratchFolder host("kestrova-bench-host-");
+    fs::create_directories(host.path() / "MY_DATA" / "YOS_COM");
+    fs::create_directories(host.path() / "MY_DATA" / "KEK_COM");
+    std::ofstream(host.path() / "TFJV.EXE").flush();
+    {
+        const std::string hostPort = server.hostPort().toStdString();
+        std::ofstream ini(kestrova::settingsFile(app.path()), std::ios::binary);
+        ini << "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" << hostPort
+            << "\r\nRaceAuthorityHost=http://" << hostPort << "\r\n";
+    }
+
+    const kestrova::SsLogging log = kestrova::makeAppLog(app.path());
+    kestrova::ui::Dialogs::answerAutomatically();
+    kestrova::ui::frmTFLink window(kestrova::ui::MainWindowSetup{
+        log, app.path(), kestrova::loadServerSettings(kestrova::settingsFile(app.path()))});
+    window.Form_Load();
+    window.show();
+    {
+        QEventLoop loading;
+        QObject::connect(&window, &kestrova::ui::frmTFLink::loaded, &loading, &QEventLoop::quit);
+        if (!window.isLoaded()) {
+            loading.exec();
+        }
+    }
+    auto* thisWeek = window.findChild<QListWidget*>(QStringLiteral("lst_ThisW"));
+    thisWeek->clearSelection();
+    thisWeek->item(options.fromYear - 2010)->setSelected(true);
+    window.findChild<QPushButton*>(QStringLiteral("cmd_On"))->click();
+    window.findChild<QListWidget*>(QStringLiteral("lst_YKcom"))->selectAll();
+    window.findChild<QLineEdit*>(QStringLiteral("txt_TFJVPath"))
+        ->setText(kestrova::ui::qtPath(host.path()));
+
+    StallMeter stalls(window);
+    QEventLoop running;
+    QObject::connect(&window, &kestrova::ui::frmTFLink::exportFinished, &running,
+                     &QEventLoop::quit);
+    QElapsedTimer clock;
+    stalls.start();
+    const double guiCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    clock.start();
+    window.findChild<QPushButton*>(QStringLiteral("cmd_TFJVOut"))->click();
+    running.exec();
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) * 1e-9;
+    stalls.stop();
+    std::printf("  CPU: %.2f s in all, %.2f s of it on the GUI thread\n",
+                cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpu,
+                cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpu);
+    const auto& state = window.exportState();
+    if (window.lastOutcome() != kestrova::ExportOutcome::Finished || state.FilesFailed != 0) {
+        std::cerr << "the window's export did not finish cleanly (" << state.FilesFailed
+                  << " files failed)\n";
+        return 1;
+    }
+    const auto lines = window.findChild<QListWidget*>(QStringLiteral("lst_Log"))->count();
+    std::printf("window: %.2f s wall, %lld files written, %d activity lines\n", seconds,
+                static_cast<long long>(state.FilesWritten), lines);
+
+    QProcess plain;
+    plain.start(QStringLiteral(KESTROVA_BENCH_EXPORT_EXE),
+                {QStringLiteral("--newest"), options.newest, QStringLiteral("--from"),
+                 QString::number(options.fromYear)});
+    if (!plain.waitForFinished(-1) || plain.exitCode() != 0) {
+        std::cerr << "bench_export failed:\n" << plain.readAllStandardError().toStdString() << "\n";
+        return 1;
+    }
+    host.remove();
+    const std::string exportLine =
+        lastLineOf(QString::fromUtf8(plain.readAllStandardOutput()), QStringLiteral("export: "));
+    std::printf(
+        "targets: max stall <= 100 ms, window >= 90 %% of export (MB = 1024 * 1024 bytes)\n");
+    std::printf("%s\n", exportLine.c_str());
+    std::printf("window: %.1f MB/s, max stall %lld ms\n",
+                static_cast<double>(bytes) / kMiB / seconds,
+                static_cast<long long>(stalls.maxGapMs()));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    try {
+        return run(parseOptions(QApplication::arguments()));
+    } catch (const std::exception& error) {
+        std::cerr << "bench_window: " << error.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,9 @@
+#include "app/updater.h"
+
+namespace kestrova::app {
+
+QString updaterFileName() {
+    return QStringLiteral("ZrUpdater.exe");
+}
+
+}  // namespace kestrova::app

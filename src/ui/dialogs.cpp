@@ -1,0 +1,143 @@
+#include "ui/dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+#include "services/start_up.h"
+#include "ui/qt_text.h"
+
+namespace kestrova::ui {
+
+namespace {
+
+bool automatic = false;
+
+QMessageBox::Icon iconOf(BoxKind kind) {
+    switch (kind) {
+        case BoxKind::Question:
+            return QMessageBox::Question;
+        case BoxKind::Info:
+            return QMessageBox::Information;
+        case BoxKind::Warning:
+            return QMessageBox::Warning;
+        case BoxKind::Critical:
+            return QMessageBox::Critical;
+        case BoxKind::Plain:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+Answer showBox(QWidget* parent, BoxKind kind, const QString& text, const QString& title,
+               bool withCancel) {
+    QMessageBox box(iconOf(kind), title, displayText(text), QMessageBox::NoButton,
+                    parent ? parent : QApplication::activeWindow());
+    // Labelled here, so a system without Qt's own translations still reads Japanese.
+    if (kind == BoxKind::Question) {
+        box.addButton(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+        box.addButton(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.addButton(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+    if (withCancel) {
+        box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    }
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        case QMessageBox::Cancel:
+            return Answer::Cancel;
+        default:
+            break;
+    }
+    // A box closed by Esc or its close box without a Cancel button.
+    if (!withCancel && kind == BoxKind::Question) {
+        return Answer::No;
+    }
+    return withCancel ? Answer::Cancel : Answer::Ok;
+}
+
+}  // namespace
+
+std::vector<ShownBox> Dialogs::shown;
+std::vector<QString> Dialogs::browsedFrom;
+std::vector<QString> Dialogs::openedPages;
+std::deque<Answer> Dialogs::answers;
+std::deque<QString> Dialogs::folders;
+
+Answer Dialogs::show(QWidget* parent, BoxKind kind, const QString& text, const QString& title,
+                     bool withCancel) {
+    const QString caption = title.isEmpty() ? QStringLiteral("Kestrova") : title;
+    Answer answer = kind == BoxKind::Question ? Answer::Yes : Answer::Ok;
+    if (automatic) {
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+    } else {
+        answer = showBox(parent, kind, text, caption, withCancel);
+    }
+    shown.push_back({kind, caption, text, withCancel, answer});
+    return answer;
+}
+
+void Dialogs::answerAutomatically() {
+    automatic = true;
+}
+
+bool Dialogs::answersAutomatically() {
+    return automatic;
+}
+
+void Dialogs::setNextAnswer(Answer answer) {
+    answers.push_back(answer);
+}
+
+void Dialogs::setNextFolder(const QString& folder) {
+    folders.push_back(folder);
+}
+
+int QuestionBox(const QString& prompt, const QString& title, bool withCancel, QWidget* parent) {
+    return static_cast<int>(Dialogs::show(parent, BoxKind::Question, prompt, title, withCancel));
+}
+
+int InfoBox(const QString& prompt, const QString& title, bool withCancel, QWidget* parent) {
+    return static_cast<int>(Dialogs::show(parent, BoxKind::Info, prompt, title, withCancel));
+}
+
+QString BrowseFolder(QWidget* owner, const QString& prompt, const QString& startFolder) {
+    Dialogs::browsedFrom.push_back(startFolder);
+    QString chosen;
+    if (automatic) {
+        if (!Dialogs::folders.empty()) {
+            chosen = Dialogs::folders.front();
+            Dialogs::folders.pop_front();
+        }
+    } else {
+        chosen = QFileDialog::getExistingDirectory(owner, displayText(prompt), startFolder);
+    }
+    return chosen.isEmpty() ? startFolder : QDir::toNativeSeparators(chosen);
+}
+
+bool OpenPage(int kind, const ServerSettings& settings) {
+    const auto address = pageAddress(kind, settings);
+    if (!address) {
+        return false;
+    }
+    Dialogs::openedPages.push_back(qtText(*address));
+    if (automatic) {
+        return true;
+    }
+    return QDesktopServices::openUrl(QUrl(qtText(*address)));
+}
+
+}  // namespace kestrova::ui

@@ -1,0 +1,302 @@
+// The start-up sequence against the sample server: the log lines in order, the single
+// instance, the update offer and the updater, the server probe and the application folder.
+
+#include <filesystem>
+#include <memory>
+
+#include <QLockFile>
+#include <QProcess>
+#include <QWidget>
+#include <QtTest>
+
+#include "app/start_up.h"
+#include "base/cp932.h"
+#include "data_paths.h"
+#include "sample_server.h"
+#include "services/app_settings.h"
+#include "services/start_up.h"
+#include "support/temp_dir.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/qt_text.h"
+
+using kestrova::app::Main;
+using kestrova::app::StartUpEnd;
+using kestrova::app::StartUpEnvironment;
+using kestrova::test::TempDir;
+using kestrova::ui::BoxKind;
+using kestrova::ui::Dialogs;
+
+namespace {
+
+std::string versionPage(const std::string& stamp, const std::string& arguments) {
+    return "<html><body><table><tr><td>製品</td><td>バージョン</td><td>リリース</td>"
+           "<td>1</td><td>2</td><td>3</td></tr><tr><td>Kestrova</td><td>1.0.3</td><td>" +
+           stamp + "</td>" + arguments + "</tr></table></body></html>";
+}
+
+std::string masterPage(const std::string& value) {
+    return "<html><body><table><tr><td>1</td><td>Kestrova</td></tr><tr><td>2</td><td>" + value +
+           "</td></tr></table></body></html>";
+}
+
+QStringList shownTexts() {
+    QStringList texts;
+    for (const auto& box : Dialogs::shown) {
+        texts += box.text;
+    }
+    return texts;
+}
+
+bool anyWindowVisible() {
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// A program folder with settings that reach the sample server, a per-user folder and a lock.
+struct StartUpFixture {
+    StartUpFixture() {
+        kestrova::sample::ServerOptions options;
+        options.newestYear = 2026;
+        options.newestMonth = 2;
+        options.weekDays = {"20261205"};
+        server = std::make_unique<kestrova::sample::SampleServer>(options);
+        server->start();
+        env.executableFolder = program.path();
+        env.userDataFolder = user / "Kestrova";
+        env.lockFile = kestrova::ui::qtPath(locks / "Kestrova.lock");
+        env.splashTime = std::chrono::milliseconds(20);
+        writeSettings(program.path());
+        Dialogs::answerAutomatically();
+        Dialogs::shown.clear();
+        Dialogs::answers.clear();
+    }
+
+    void writeSettings(const std::filesystem::path& folder) const {
+        const std::string host = server->hostPort();
+        kestrova::test::writeFile(kestrova::settingsFile(folder),
+                                  "[SYS_ENV]\r\nREVNIW= 10 \r\nMemberHost=" + host +
+                                      "\r\nRaceAuthorityHost=http://" + host + "\r\n");
+    }
+
+    std::vector<std::string> infoLines(const std::filesystem::path& appFolder) const {
+        std::vector<std::string> lines;
+        const std::string text =
+            kestrova::fromCp932(kestrova::test::readFile(appFolder / "logs" / "Kestrova.log"));
+        std::size_t start = 0;
+        for (auto end = text.find("\r\n"); end != std::string::npos;
+             end = text.find("\r\n", start)) {
+            const std::string line = text.substr(start, end - start);
+            start = end + 2;
+            if (const auto at = line.find(" [INFO] "); at != std::string::npos) {
+                lines.push_back(line.substr(at + 8));
+            }
+        }
+        return lines;
+    }
+
+    TempDir program;
+    TempDir user;
+    TempDir locks;
+    std::unique_ptr<kestrova::sample::SampleServer> server;
+    StartUpEnvironment env;
+};
+
+}  // namespace
+
+class StartUpTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void startUpLogsItsStepsInOrderAndShowsTheWindow();
+    void secondStartEndsSilently();
+    void lockLeftByACrashDoesNotBlockTheNextStart();
+    void serverProbeOtherThanZeroOrOneEndsWithErr001_data();
+    void serverProbeOtherThanZeroOrOneEndsWithErr001();
+    void updateOfferShowsTheReleaseDateAndNoGoesOn();
+    void acceptedUpdateStartsTheUpdaterDirectlyWithItsArguments();
+    void missingUpdaterIsReportedAndTheWindowStillOpens();
+    void unwritableProgramFolderGivesWayToTheUserFolder();
+    void foldersThatCannotBeMadeEndTheStart();
+};
+
+void StartUpTest::startUpLogsItsStepsInOrderAndShowsTheWindow() {
+    StartUpFixture f;
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::MainWindowShown);
+    QVERIFY(program.window()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(program.window()->isLoaded(), 30000);
+    QVERIFY(Dialogs::shown.empty());
+    QCOMPARE(program.schemeSetting(), "10");
+
+    const auto lines = f.infoLines(f.program.path());
+    const std::vector<std::string> expected = {
+        "アプリケーションが起動しました。",
+        "frmSplash:Form_Load",
+        "frmSplash:kill",
+        "Main:mDir",
+        "1.0.2",
+        "2015100201",
+        "アプリケーションフォルダ：" + f.program.path().string(),
+        "frmTFLink:Form_Load"};
+    QVERIFY(lines.size() >= expected.size());
+    QCOMPARE(std::vector<std::string>(lines.begin(), lines.begin() + 8), expected);
+    for (const char* folder : {"logs", "temp", "backup", "icons", "appdata"}) {
+        QVERIFY(std::filesystem::is_directory(f.program / folder));
+    }
+}
+
+void StartUpTest::secondStartEndsSilently() {
+    StartUpFixture f;
+    Main first(f.env);
+    QCOMPARE(first.run(), StartUpEnd::MainWindowShown);
+    QTRY_VERIFY_WITH_TIMEOUT(first.window()->isLoaded(), 30000);
+    const auto logged = f.infoLines(f.program.path()).size();
+
+    Main second(f.env);
+    QCOMPARE(second.run(), StartUpEnd::AlreadyRunning);
+    QCOMPARE(second.window(), nullptr);
+    QCOMPARE(f.infoLines(f.program.path()).size(), logged);
+    QVERIFY(Dialogs::shown.empty());
+
+    // Held by someone else (another process of this user) the same holds.
+    first.window()->close();
+    StartUpFixture g;
+    QLockFile other(g.env.lockFile);
+    QVERIFY(other.tryLock(0));
+    Main third(g.env);
+    QCOMPARE(third.run(), StartUpEnd::AlreadyRunning);
+    QVERIFY(!std::filesystem::exists(g.program / "logs"));
+    QVERIFY(!anyWindowVisible());
+}
+
+void StartUpTest::lockLeftByACrashDoesNotBlockTheNextStart() {
+    StartUpFixture f;
+    QProcess crashed;
+    crashed.start(QStringLiteral(KESTROVA_LOCK_HOLDER), {f.env.lockFile});
+    QVERIFY(crashed.waitForFinished(10000));
+    QCOMPARE(crashed.exitStatus(), QProcess::CrashExit);
+    QVERIFY(QFileInfo::exists(f.env.lockFile));
+
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::MainWindowShown);
+}
+
+void StartUpTest::serverProbeOtherThanZeroOrOneEndsWithErr001_data() {
+    QTest::addColumn<QString>("value");
+    QTest::newRow("2") << QStringLiteral("2");
+    QTest::newRow("abc") << QStringLiteral("abc");
+    QTest::newRow("empty") << QString();
+}
+
+void StartUpTest::serverProbeOtherThanZeroOrOneEndsWithErr001() {
+    QFETCH(QString, value);
+    StartUpFixture f;
+    f.server->setPage(std::string(kestrova::sample::kMasterPath),
+                      masterPage(kestrova::ui::utf8Text(value)), "text/html; charset=UTF-8");
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::ProbeFailed);
+    QCOMPARE(shownTexts(), QStringList{kestrova::ui::qtText(kestrova::kErr001Message)});
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Critical);
+    QCOMPARE(Dialogs::shown.back().title, QStringLiteral("Kestrova"));
+    QCOMPARE(program.window(), nullptr);
+    QVERIFY(!anyWindowVisible());
+}
+
+void StartUpTest::updateOfferShowsTheReleaseDateAndNoGoesOn() {
+    StartUpFixture f;
+    f.server->setPage(std::string(kestrova::sample::kVersionPath),
+                      versionPage("2015100202", "<td>a</td><td>b</td><td>c</td>"),
+                      "text/html; charset=UTF-8");
+    Dialogs::setNextAnswer(kestrova::Answer::No);
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::MainWindowShown);
+    QCOMPARE(shownTexts(),
+             QStringList{QStringLiteral(
+                 "Kestrovaの最新バージョンにアップデートが可能です。\r\n"
+                 "現在のバージョン：1.0.2\r\n最新のバージョン：1.0.3\r\n"
+                 "リリース日：2015年10月02日\r\n\r\nいますぐアップデートを行いますか？\r\n")});
+    QCOMPARE(Dialogs::shown.front().kind, BoxKind::Question);
+}
+
+void StartUpTest::acceptedUpdateStartsTheUpdaterDirectlyWithItsArguments() {
+    StartUpFixture f;
+    // Characters a shell would act on: they must reach the updater as they are.
+    f.server->setPage(
+        std::string(kestrova::sample::kVersionPath),
+        versionPage("2016010101", "<td>/up date/</td><td>$(touch x);y</td><td>K &amp; 2.zip</td>"),
+        "text/html; charset=UTF-8");
+    const auto updater = f.program / "ZrUpdater";
+    kestrova::test::writeFile(updater, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"$0.args\"\n");
+    std::filesystem::permissions(updater, std::filesystem::perms::owner_all);
+    Dialogs::setNextAnswer(kestrova::Answer::Yes);
+
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::UpdaterStarted);
+    QCOMPARE(program.window(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(f.program / "ZrUpdater.args"), 10000);
+    QTRY_COMPARE(kestrova::test::readFile(f.program / "ZrUpdater.args"),
+                 std::string("1\n/up date/,$(touch x);y,K & 2.zip\n"));
+    QVERIFY(!std::filesystem::exists(f.program / "x"));
+    QCOMPARE(f.infoLines(f.program.path()).back(), "自動アップデートを開始しました。");
+}
+
+void StartUpTest::missingUpdaterIsReportedAndTheWindowStillOpens() {
+    StartUpFixture f;
+    f.server->setPage(std::string(kestrova::sample::kVersionPath),
+                      versionPage("2016010101", "<td>a</td><td>b</td><td>c</td>"),
+                      "text/html; charset=UTF-8");
+    Dialogs::setNextAnswer(kestrova::Answer::Yes);
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::MainWindowShown);
+    QCOMPARE(Dialogs::shown.size(), std::size_t{2});
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Warning);
+    QCOMPARE(Dialogs::shown.back().text, kestrova::ui::qtText(kestrova::kUpdaterFailedMessage));
+    const auto lines = f.infoLines(f.program.path());
+    QVERIFY(std::find(lines.begin(), lines.end(), "自動アップデートを開始しました。") ==
+            lines.end());
+    const std::string log =
+        kestrova::fromCp932(kestrova::test::readFile(f.program / "logs" / "Kestrova.log"));
+    QVERIFY(log.find("[ERROR] Main<<アップデートプログラムを起動できませんでした。") !=
+            std::string::npos);
+    QVERIFY(program.window()->isVisible());
+}
+
+void StartUpTest::unwritableProgramFolderGivesWayToTheUserFolder() {
+    StartUpFixture f;
+    // Nobody, not even the administrator, creates files there.
+    f.env.executableFolder = "/proc";
+    std::filesystem::create_directories(f.env.userDataFolder);
+    f.writeSettings(f.env.userDataFolder);
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::MainWindowShown);
+    QCOMPARE(program.appFolder().folder, f.env.userDataFolder);
+    QVERIFY(program.appFolder().perUser);
+    const auto lines = f.infoLines(f.env.userDataFolder);
+    QCOMPARE(lines.at(6),
+             "プログラムのフォルダ（/proc）に書き込めないため、ユーザーのデータフォルダを使用し"
+             "ます：" +
+                 f.env.userDataFolder.string());
+    QVERIFY(std::filesystem::is_directory(f.env.userDataFolder / "appdata"));
+}
+
+void StartUpTest::foldersThatCannotBeMadeEndTheStart() {
+    StartUpFixture f;
+    f.env.executableFolder = "/proc";
+    f.env.userDataFolder = "/proc/kestrova";
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::FolderFailure);
+    QCOMPARE(Dialogs::shown.size(), std::size_t{2});
+    QCOMPARE(Dialogs::shown.front().kind, BoxKind::Warning);
+    QVERIFY(Dialogs::shown.front().text.startsWith(QStringLiteral("mDir<<")));
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Critical);
+    QCOMPARE(Dialogs::shown.back().text, kestrova::ui::qtText(kestrova::kFolderFailureMessage));
+    QVERIFY(!anyWindowVisible());
+}
+
+QTEST_MAIN(StartUpTest)
+#include "test_start_up.moc"

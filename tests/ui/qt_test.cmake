@@ -1,0 +1,10 @@
+# kestrova_qt_test(name [LIBRARIES lib...] file...): a Qt Test program on the offscreen
+# platform, so that no test needs a display.
+function(kestrova_qt_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LIBRARIES")
+  add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} Qt6::Test)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+endfunction()

@@ -1,0 +1,634 @@
+// The main window against the sample server: its lists, the selection check, the settings,
+// the export with its confirmations, the stop button and closing during a run.
+
+#include <algorithm>
+#include <filesystem>
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "base/cp932.h"
+#include "export/host_folder.h"
+#include "export/this_week.h"
+#include "services/app_settings.h"
+#include "services/ini_file.h"
+#include "ui/dialogs.h"
+#include "ui/qt_text.h"
+#include "window_fixture.h"
+
+using kestrova::Answer;
+using kestrova::ExportOutcome;
+using kestrova::test::TempDir;
+using kestrova::test::WindowFixture;
+using kestrova::ui::BoxKind;
+using kestrova::ui::Dialogs;
+
+namespace {
+
+const QString kNoDay = QStringLiteral("開催日データが未選択です。確認して下さい。");
+const QString kTwoPast =
+    QStringLiteral("過去データは複数できません。\r\n\r\n開始開催年月を確認して選択下さい。");
+const QString kMixed = QStringLiteral("過去データと今週データは同時に選択できません。");
+const QString kNoData = QStringLiteral(
+    "出力データ（指数）と予想／結果コメント出力データが未選択です。どれか１つは選択して下さい。");
+const QString kThisWeekQuestion = QStringLiteral(
+    "今週データを出力します。\r\n既にあるデータは上書きされます。\r\n\r\n出力してよろしいですか？");
+const QString kDone = QStringLiteral("出力完了しました。");
+const QString kStopped = QStringLiteral("出力処理を中止しました。");
+
+int currentYear() {
+    return QDate::currentDate().year();
+}
+
+/// The texts of the boxes shown so far.
+QStringList shownTexts() {
+    QStringList texts;
+    for (const auto& box : Dialogs::shown) {
+        texts += box.text;
+    }
+    return texts;
+}
+
+std::string iniValue(const WindowFixture& f, const char* section, const char* key) {
+    return kestrova::readIniText(kestrova::settingsFile(f.appFolder.path()), section, key);
+}
+
+std::size_t filesUnder(const std::filesystem::path& folder) {
+    std::size_t count = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        count += it->is_regular_file() ? 1 : 0;
+    }
+    return count;
+}
+
+bool temporaryFilesUnder(const std::filesystem::path& folder) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.path().filename().string().find(".kestrova-tmp") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Row of the past-data entry of `year`.
+int pastRow(int year) {
+    return year - 2010;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void listsOfferPastYearsThenThisWeeksDaysWithData();
+    void thisWeeksDaysComeInDiscoveryOrder();
+    void failedDayCheckEndsTheWindowWithoutSaving();
+    void closingWhileTheDaysAreLearntEndsTheirRequestsAndSaves();
+    void selectionCheckRefusesWithItsMessages_data();
+    void selectionCheckRefusesWithItsMessages();
+    void selectionCheckPassesThisWeekOnly();
+    void allOnAndAllOffTouchOnlyTheDataKinds();
+    void settingsAreSavedOnCloseAndRestored();
+    void selectionStringsOfWrongLengthAreIgnored();
+    void positionIsRestoredOnlyWhenOnAScreen();
+    void positionThatIsNoNumberIsLoggedAndTheListsStillFill();
+    void hostFolderBrowser();
+    void thisWeekExportRunsThroughConfirmationsToCompletion();
+    void pastExportAsksTwiceAndNoLeavesEverythingAlone();
+    void emptyHostFolderOnlyGivesItsNotice();
+    void runDisablesTheButtonAndListsAndStopEndsItBetweenFiles();
+    void closingDuringARunAsksAndWaitsForTheFileBeingWritten();
+    void toolbarButtons();
+    void activityListKeepsEveryLineAndTheNewestInView();
+};
+
+void MainWindowTest::listsOfferPastYearsThenThisWeeksDaysWithData() {
+    WindowFixture f;
+    f.openWindow();
+
+    QStringList texts;
+    QStringList codes;
+    for (int year = 2010; year <= currentYear(); ++year) {
+        texts += QStringLiteral("%1年01月～先週（過去データ）").arg(year);
+        codes += QStringLiteral("TF%1mm.html").arg(year % 100, 2, 10, QLatin1Char('0'));
+    }
+    texts += {QStringLiteral("2026年12月05日（今週データ）"),
+              QStringLiteral("2026年12月06日（今週データ）")};
+    codes += {QStringLiteral("TF261205.html"), QStringLiteral("TF261206.html")};
+    QCOMPARE(WindowFixture::texts(f.list("lst_ThisW")), texts);
+    QCOMPARE(WindowFixture::codes(f.list("lst_ThisW")), codes);
+
+    const QStringList kinds = WindowFixture::texts(f.list("lst_DataSel"));
+    QCOMPARE(kinds.size(), 47);
+    QCOMPARE(kinds.front(), QStringLiteral("ＩＤＭ（KSTR010）"));
+    QCOMPARE(kinds.back(), QStringLiteral("調教師馬主別３着内率（KSTR470）"));
+    const QStringList kindCodes = WindowFixture::codes(f.list("lst_DataSel"));
+    QCOMPARE(kindCodes.front(), QStringLiteral("010"));
+    QCOMPARE(kindCodes.at(24), QStringLiteral("250"));
+    QCOMPARE(kindCodes.back(), QStringLiteral("470"));
+
+    const QStringList comments = WindowFixture::texts(f.list("lst_YKcom"));
+    QCOMPARE(comments.size(), 10);
+    QCOMPARE(comments.at(0), QStringLiteral("システム印(予想コメントへ出力)"));
+    QCOMPARE(comments.at(5), QStringLiteral("極軸(結果コメントへ出力)"));
+    QCOMPARE(comments.at(9), QStringLiteral("放牧先（ランク）・入厩日(結果コメントへ出力)"));
+    QCOMPARE(WindowFixture::codes(f.list("lst_YKcom")).at(9), QStringLiteral("006"));
+
+    QVERIFY(f.find<QLineEdit>("txt_TFJVPath")->text().isEmpty());
+    QVERIFY(f.find<QPushButton>("cmd_TFJVOut")->isEnabled());
+    QVERIFY(f.find<QPushButton>("cmd_TFJVOut")->text().isEmpty());
+    QVERIFY(!f.find<QPushButton>("cmd_TFJVOut")->icon().isNull());
+    QVERIFY(Dialogs::shown.empty());
+}
+
+void MainWindowTest::thisWeeksDaysComeInDiscoveryOrder() {
+    {
+        WindowFixture f;
+        f.server.removeDataFile("TF261205.html");
+        f.openWindow();
+        const QStringList texts = WindowFixture::texts(f.list("lst_ThisW"));
+        QCOMPARE(texts.back(), QStringLiteral("2026年12月06日（今週データ）"));
+        QCOMPARE(texts.filter(QStringLiteral("今週データ")).size(), 1);
+    }
+    {
+        WindowFixture f;
+        f.server.addFault({.path = "/JRADB/accessD.html",
+                           .pageCode = "pw01dli00/F3",
+                           .kind = kestrova::sample::FaultKind::ReversedDays});
+        f.openWindow();
+        const QStringList week =
+            WindowFixture::codes(f.list("lst_ThisW")).filter(QStringLiteral("TF2612"));
+        QCOMPARE(week,
+                 (QStringList{QStringLiteral("TF261206.html"), QStringLiteral("TF261205.html")}));
+    }
+}
+
+void MainWindowTest::failedDayCheckEndsTheWindowWithoutSaving() {
+    WindowFixture f;
+    f.server.addFault(
+        {.path = "/kestrova/tfdata2/TF261205.html", .kind = kestrova::sample::FaultKind::CutBody});
+    const std::string before = kestrova::test::readFile(kestrova::settingsFile(f.appFolder.path()));
+    f.window = std::make_unique<kestrova::ui::frmTFLink>(kestrova::ui::MainWindowSetup{
+        f.log, f.appFolder.path(),
+        kestrova::loadServerSettings(kestrova::settingsFile(f.appFolder.path()))});
+    QSignalSpy abandoned(f.window.get(), &kestrova::ui::frmTFLink::loadAbandoned);
+    f.window->Form_Load();
+    f.window->show();
+    QTRY_COMPARE_WITH_TIMEOUT(abandoned.size(), 1, 30000);
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Info);
+    QCOMPARE(Dialogs::shown.back().text, kestrova::ui::qtText(kestrova::kCheckFailedNotice));
+    QCOMPARE(kestrova::test::readFile(kestrova::settingsFile(f.appFolder.path())), before);
+}
+
+void MainWindowTest::closingWhileTheDaysAreLearntEndsTheirRequestsAndSaves() {
+    WindowFixture f;
+    f.server.addFault({.path = "/JRADB/accessD.html",
+                       .kind = kestrova::sample::FaultKind::Slow,
+                       .delay = std::chrono::milliseconds(20000)});
+    f.window = std::make_unique<kestrova::ui::frmTFLink>(kestrova::ui::MainWindowSetup{
+        f.log, f.appFolder.path(),
+        kestrova::loadServerSettings(kestrova::settingsFile(f.appFolder.path()))});
+    f.window->Form_Load();
+    f.window->show();
+    QTest::qWait(200);
+    QVERIFY(!f.window->isLoaded());
+
+    QElapsedTimer clock;
+    clock.start();
+    f.window->close();
+    QVERIFY(f.window->isVisible());
+    QVERIFY(!f.window->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.window->isVisible(), 10000);
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(Dialogs::shown.empty());
+    QCOMPARE(iniValue(f, "USE_OPT1", "TFJV_YSCM"), "0000000000");
+}
+
+void MainWindowTest::selectionCheckRefusesWithItsMessages_data() {
+    QTest::addColumn<QList<int>>("thisWeekRows");
+    QTest::addColumn<bool>("anyKind");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    const int week = currentYear() - 2010 + 1;  // the first this-week entry
+    QTest::newRow("nothing") << QList<int>{} << true << kNoDay << QStringLiteral("lst_ThisW");
+    QTest::newRow("two past before mixed")
+        << QList<int>{0, 3, week} << true << kTwoPast << QStringLiteral("lst_ThisW");
+    QTest::newRow("past and this week")
+        << QList<int>{2, week} << true << kMixed << QStringLiteral("lst_ThisW");
+    QTest::newRow("no data") << QList<int>{2} << false << kNoData << QStringLiteral("lst_DataSel");
+}
+
+void MainWindowTest::selectionCheckRefusesWithItsMessages() {
+    QFETCH(QList<int>, thisWeekRows);
+    QFETCH(bool, anyKind);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    WindowFixture f;
+    f.openWindow();
+    f.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    f.find<QPushButton>("cmd_TFJVOut")->setFocus();
+    QListWidget* thisWeek = f.list("lst_ThisW");
+    thisWeek->clearSelection();
+    for (const int row : thisWeekRows) {
+        thisWeek->item(row)->setSelected(true);
+    }
+    if (anyKind) {
+        WindowFixture::select(f.list("lst_DataSel"), {0});
+    }
+
+    QVERIFY(!f.window->lst_ThisW_Chk());
+    QCOMPARE(shownTexts(), QStringList{message});
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Info);
+    QCOMPARE(Dialogs::shown.back().title, QStringLiteral("Kestrova"));
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    if (message == kNoData) {
+        QCOMPARE(f.window->exportState().ThisWeekMode, 0);
+        QCOMPARE(f.window->exportState().StartYear, "12");
+    }
+}
+
+void MainWindowTest::selectionCheckPassesThisWeekOnly() {
+    WindowFixture f;
+    f.openWindow();
+    const int week = currentYear() - 2010 + 1;
+    WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
+    WindowFixture::select(f.list("lst_YKcom"), {3});
+    QVERIFY(f.window->lst_ThisW_Chk());
+    QVERIFY(Dialogs::shown.empty());
+    QCOMPARE(f.window->exportState().ThisWeekMode, 1);
+    QCOMPARE(f.window->exportState().StartYear, "");
+}
+
+void MainWindowTest::allOnAndAllOffTouchOnlyTheDataKinds() {
+    WindowFixture f;
+    f.openWindow();
+    QListWidget* kinds = f.list("lst_DataSel");
+    WindowFixture::select(f.list("lst_YKcom"), {1, 4});
+    kinds->setCurrentRow(20, QItemSelectionModel::NoUpdate);
+
+    QTest::mouseClick(f.find<QPushButton>("cmd_On"), Qt::LeftButton);
+    QCOMPARE(kinds->selectedItems().size(), 47);
+    QCOMPARE(kinds->currentRow(), 0);
+    QCOMPARE(f.list("lst_YKcom")->selectedItems().size(), 2);
+
+    kinds->setCurrentRow(20, QItemSelectionModel::NoUpdate);
+    QTest::mouseClick(f.find<QPushButton>("cmd_Off"), Qt::LeftButton);
+    QCOMPARE(kinds->selectedItems().size(), 0);
+    QCOMPARE(kinds->currentRow(), 0);
+    QCOMPARE(f.list("lst_YKcom")->selectedItems().size(), 2);
+}
+
+void MainWindowTest::settingsAreSavedOnCloseAndRestored() {
+    WindowFixture f;
+    f.openWindow();
+    WindowFixture::select(f.list("lst_DataSel"), {0, 2, 46});
+    WindowFixture::select(f.list("lst_YKcom"), {1, 9});
+    const QString path = kestrova::ui::qtPath(f.hostFolder.path()) + QStringLiteral(" ");
+    f.find<QLineEdit>("txt_TFJVPath")->setText(path);
+    f.window->move(150, 120);
+    f.closeWindow();
+
+    QCOMPARE(iniValue(f, "USE_OPT1", "TFJV_DTSL"), "000101" + std::string(43, '0') + "1");
+    QCOMPARE(iniValue(f, "USE_OPT1", "TFJV_YSCM"), "0100000001");
+    // Written as typed, trailing space and all; readers trim it.
+    const std::string file = kestrova::test::readFile(kestrova::settingsFile(f.appFolder.path()));
+    QVERIFY(file.find("TFJV_Path=" + kestrova::ui::utf8Text(path) + "\r\n") != std::string::npos);
+    QCOMPARE(iniValue(f, "SYS_ENV", "M_Top"), "1800");
+    QCOMPARE(iniValue(f, "SYS_ENV", "M_Left"), "2250");
+    const auto info = f.logged("[INFO]");
+    QCOMPARE(info.at(info.size() - 2), "frmTFLink:Form_Unload");
+    QCOMPARE(info.back(), "アプリケーションが終了しました。");
+
+    f.openWindow();
+    QCOMPARE(f.window->pos(), QPoint(150, 120));
+    QCOMPARE(f.find<QLineEdit>("txt_TFJVPath")->text(), path.trimmed());
+    QList<int> rows;
+    for (const auto* item : f.list("lst_DataSel")->selectedItems()) {
+        rows += f.list("lst_DataSel")->row(item);
+    }
+    std::sort(rows.begin(), rows.end());
+    QCOMPARE(rows, (QList<int>{0, 2, 46}));
+    QCOMPARE(f.list("lst_DataSel")->currentRow(), 0);
+    QCOMPARE(f.list("lst_YKcom")->selectedItems().size(), 2);
+    QVERIFY(f.list("lst_YKcom")->item(9)->isSelected());
+}
+
+void MainWindowTest::selectionStringsOfWrongLengthAreIgnored() {
+    WindowFixture f;
+    f.writeSettings({}, {QStringLiteral("TFJV_DTSL=000") + QString(46, QLatin1Char('1')),
+                         QStringLiteral("TFJV_YSCM=11111111111")});
+    f.openWindow();
+    QCOMPARE(f.list("lst_DataSel")->selectedItems().size(), 0);
+    QCOMPARE(f.list("lst_YKcom")->selectedItems().size(), 0);
+
+    f.window.reset();
+    f.writeSettings({}, {QStringLiteral("TFJV_DTSL= 111") + QString(46, QLatin1Char('0')) +
+                             QStringLiteral("1 "),
+                         QStringLiteral("TFJV_YSCM=1000000000")});
+    f.openWindow();
+    // The first three characters are not used; the value is trimmed first.
+    QCOMPARE(f.list("lst_DataSel")->selectedItems().size(), 1);
+    QVERIFY(f.list("lst_DataSel")->item(46)->isSelected());
+    QCOMPARE(f.list("lst_YKcom")->selectedItems().size(), 1);
+}
+
+void MainWindowTest::positionIsRestoredOnlyWhenOnAScreen() {
+    WindowFixture f;
+    f.openWindow();
+    const QPoint designed = f.window->pos();
+    f.window.reset();
+
+    f.writeSettings({QStringLiteral("M_Top=1500"), QStringLiteral("M_Left=750.4")});
+    f.openWindow();
+    QCOMPARE(f.window->pos(), QPoint(50, 100));
+    f.window.reset();
+
+    // A monitor that was removed: the window would open where nobody sees it.
+    f.writeSettings({QStringLiteral("M_Top=1500"), QStringLiteral("M_Left=-300000")});
+    f.openWindow();
+    QCOMPARE(f.window->pos(), designed);
+    f.window.reset();
+    f.writeSettings({QStringLiteral("M_Top=90000"), QStringLiteral("M_Left=1500")});
+    f.openWindow();
+    QCOMPARE(f.window->pos(), designed);
+}
+
+void MainWindowTest::positionThatIsNoNumberIsLoggedAndTheListsStillFill() {
+    WindowFixture f;
+    f.openWindow();
+    const QPoint designed = f.window->pos();
+    f.window.reset();
+
+    f.writeSettings({QStringLiteral("M_Top=abc"), QStringLiteral("M_Left=1500")},
+                    {QStringLiteral("TFJV_YSCM=0010000000")});
+    f.openWindow();
+    QCOMPARE(f.window->pos(), designed);
+    const auto warnings = f.logged("[WARN]");
+    QVERIFY(std::any_of(warnings.begin(), warnings.end(), [](const std::string& line) {
+        return line.find("M_Top") != std::string::npos && line.find("abc") != std::string::npos;
+    }));
+    QCOMPARE(f.list("lst_DataSel")->count(), 47);
+    QVERIFY(f.list("lst_YKcom")->item(2)->isSelected());
+    QVERIFY(f.list("lst_ThisW")->count() > 2);
+}
+
+void MainWindowTest::hostFolderBrowser() {
+    WindowFixture f;
+    f.openWindow();
+    QLineEdit* path = f.find<QLineEdit>("txt_TFJVPath");
+    path->setText(QStringLiteral("/old"));
+    auto* browse = f.find<QPushButton>("cmd_TFJV_SGN");
+
+    // Cancel returns the start folder: nothing changes, nothing is said.
+    Dialogs::setNextFolder({});
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(Dialogs::browsedFrom.back(), QDir::homePath());
+    QCOMPARE(path->text(), QStringLiteral("/old"));
+    QVERIFY(Dialogs::shown.empty());
+
+    TempDir plain;
+    Dialogs::setNextFolder(kestrova::ui::qtPath(plain.path()));
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(shownTexts(), QStringList{kestrova::ui::qtText(kestrova::kNotAHostFolder)});
+    QCOMPARE(path->text(), QStringLiteral("/old"));
+
+    // A host folder copied from a Windows disk may keep the name in another case.
+    TempDir copied;
+    kestrova::test::writeFile(copied / "tfjv.exe", "");
+    Dialogs::setNextFolder(kestrova::ui::qtPath(copied.path()));
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(path->text(), kestrova::ui::qtPath(copied.path()));
+    QCOMPARE(Dialogs::shown.size(), std::size_t{1});
+}
+
+void MainWindowTest::thisWeekExportRunsThroughConfirmationsToCompletion() {
+    WindowFixture f;
+    f.openWindow();
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    const int week = currentYear() - 2010 + 1;
+    WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
+    WindowFixture::select(f.list("lst_DataSel"), {0, 1});
+    WindowFixture::select(f.list("lst_YKcom"), {0, 3});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    Dialogs::setNextAnswer(Answer::Yes);
+
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);
+
+    QCOMPARE(f.window->lastOutcome(), ExportOutcome::Finished);
+    QCOMPARE(shownTexts(), (QStringList{kThisWeekQuestion, kDone}));
+    QCOMPARE(Dialogs::shown.front().kind, BoxKind::Question);
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Info);
+    const QStringList lines = f.activity();
+    QCOMPARE(lines.front(), QStringLiteral("出力処理を開始しました。"));
+    QCOMPARE(lines.back(), QStringLiteral("出力処理を終了しました。"));
+    // Per day: the download, then the prediction, result and index summaries in that order.
+    const QStringList summaries =
+        lines.filter(QRegularExpression(QStringLiteral("件出力しました")));
+    QCOMPARE(summaries.size(), 6);
+    for (int day = 0; day < 2; ++day) {
+        QVERIFY(summaries.at(3 * day).startsWith(QStringLiteral("予想コメント ")));
+        QVERIFY(summaries.at(3 * day + 1).startsWith(QStringLiteral("結果コメント ")));
+        QVERIFY(summaries.at(3 * day + 2).startsWith(QStringLiteral("選択データ（指数） ")));
+    }
+    QVERIFY(std::filesystem::exists(f.hostFolder / "KSTR_DATA" / "2026" / "KSTR010_261205.CSV"));
+    QVERIFY(std::filesystem::exists(f.hostFolder / "KSTR_DATA" / "2026" / "KSTR020_261206.CSV"));
+    // Every activity line is in the log file too, in the same order.
+    const auto info = f.logged("[INFO]");
+    const QString last = f.find<QListWidget>("lst_Log")->item(lines.size() - 1)->text();
+    QVERIFY(std::find(info.begin(), info.end(), kestrova::ui::utf8Text(last)) != info.end());
+    QVERIFY(f.find<QPushButton>("cmd_TFJVOut")->isEnabled());
+    QVERIFY(f.list("lst_ThisW")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void MainWindowTest::pastExportAsksTwiceAndNoLeavesEverythingAlone() {
+    WindowFixture f;
+    f.openWindow();
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2016)});
+    WindowFixture::select(f.list("lst_DataSel"), {0});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    Dialogs::setNextAnswer(Answer::Yes);
+    Dialogs::setNextAnswer(Answer::No);
+
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QCOMPARE(f.window->lastOutcome(), ExportOutcome::NotStarted);
+    QCOMPARE(Dialogs::shown.size(), std::size_t{2});
+    QVERIFY(Dialogs::shown.at(0).text.startsWith(QStringLiteral("過去データを出力します。")));
+    QVERIFY(Dialogs::shown.at(1).text.startsWith(QStringLiteral("過去データ出力処理は途中で")));
+    QVERIFY(f.activity().isEmpty());
+    QCOMPARE(filesUnder(f.hostFolder.path()), std::size_t{1});  // TFJV.EXE
+    QVERIFY(f.find<QPushButton>("cmd_TFJVOut")->isEnabled());
+}
+
+void MainWindowTest::emptyHostFolderOnlyGivesItsNotice() {
+    WindowFixture f;
+    f.openWindow();
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2016)});
+    WindowFixture::select(f.list("lst_YKcom"), {0});
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QCOMPARE(shownTexts(), QStringList{kestrova::ui::qtText(kestrova::kHostFolderNotSet)});
+    QVERIFY(f.activity().isEmpty());
+}
+
+void MainWindowTest::runDisablesTheButtonAndListsAndStopEndsItBetweenFiles() {
+    // A slow link: each month file takes about a second to arrive.
+    WindowFixture f(2026, 6);
+    f.openWindow();
+    f.server.addFault({.path = "/kestrova/tfdata2/TF2502.html",
+                       .kind = kestrova::sample::FaultKind::Slow,
+                       .delay = std::chrono::milliseconds(3000)});
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2025)});
+    WindowFixture::select(f.list("lst_DataSel"), {0});
+    WindowFixture::select(f.list("lst_YKcom"), {0});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.activity().filter(QStringLiteral("予想コメント")).isEmpty(), 30000);
+    auto* button = f.find<QPushButton>("cmd_TFJVOut");
+    QVERIFY(!button->isEnabled());
+    QVERIFY(!f.list("lst_ThisW")->isEnabled());
+    QVERIFY(!f.list("lst_DataSel")->isEnabled());
+    QVERIFY(!f.list("lst_YKcom")->isEnabled());
+    QVERIFY(f.window->isExporting());
+    // A second press (even one that reaches the handler) starts nothing.
+    const std::size_t asked = Dialogs::shown.size();
+    f.window->cmd_TFJVOut_Click();
+    QCOMPARE(Dialogs::shown.size(), asked);
+
+    auto* stop = f.find<QPushButton>("cmd_Stop");
+    QVERIFY(stop->isEnabled());
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+
+    QCOMPARE(f.window->lastOutcome(), ExportOutcome::Stopped);
+    QCOMPARE(f.activity().back(), kStopped);
+    QVERIFY(!f.activity().contains(QStringLiteral("出力処理を終了しました。")));
+    QCOMPARE(Dialogs::shown.back().text, kStopped);
+    QVERIFY(!shownTexts().contains(kDone));
+    const auto warnings = f.logged("[WARN]");
+    QVERIFY(std::any_of(warnings.begin(), warnings.end(), [](const std::string& line) {
+        return line.find("利用者の指示で出力処理を中止しました。") != std::string::npos;
+    }));
+    // Stopped before the slow month arrived; whatever was written is complete.
+    QVERIFY(!std::filesystem::exists(f.hostFolder / "KSTR_DATA" / "2025" / "KSTR010_250201.CSV"));
+    QVERIFY(!temporaryFilesUnder(f.hostFolder.path()));
+    QVERIFY(button->isEnabled());
+    QVERIFY(!stop->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void MainWindowTest::closingDuringARunAsksAndWaitsForTheFileBeingWritten() {
+    WindowFixture f(2026, 6);
+    f.openWindow();
+    f.server.addFault({.path = "/kestrova/tfdata2/TF2502.html",
+                       .kind = kestrova::sample::FaultKind::Slow,
+                       .delay = std::chrono::milliseconds(3000)});
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2025)});
+    WindowFixture::select(f.list("lst_DataSel"), {0});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.activity().filter(QStringLiteral("選択データ")).isEmpty(), 30000);
+
+    const std::size_t asked = Dialogs::shown.size();
+    Dialogs::setNextAnswer(Answer::No);
+    f.window->close();
+    QCOMPARE(Dialogs::shown.size(), asked + 1);
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Question);
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.window->isExporting());
+
+    Dialogs::setNextAnswer(Answer::Yes);
+    f.window->close();
+    // The run ends after the file being written; only then does the window go.
+    QVERIFY(f.window->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QTRY_VERIFY(!f.window->isVisible());
+    QCOMPARE(f.window->lastOutcome(), ExportOutcome::Stopped);
+    QCOMPARE(Dialogs::shown.size(), asked + 2);  // no notice after the user chose to quit
+    QCOMPARE(iniValue(f, "USE_OPT1", "TFJV_DTSL"), "0001" + std::string(46, '0'));
+    QVERIFY(!temporaryFilesUnder(f.hostFolder.path()));
+}
+
+void MainWindowTest::toolbarButtons() {
+    WindowFixture f;
+    f.openWindow();
+    WindowFixture::select(f.list("lst_DataSel"), {3});
+
+    Dialogs::setNextAnswer(Answer::No);
+    f.find<QAction>("End")->trigger();
+    QCOMPARE(shownTexts(), QStringList{QStringLiteral("終了してよろしいですか？")});
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.list("lst_DataSel")->item(3)->isSelected());
+
+    f.find<QAction>("Help")->trigger();
+    f.find<QAction>("Help2")->trigger();
+    const QString host = QString::fromStdString(f.server.hostPort());
+    QCOMPARE(Dialogs::openedPages,
+             (std::vector<QString>{QStringLiteral("http://www.kestrova.jp/archives/24799632.html"),
+                                   QStringLiteral("http://") + host +
+                                       QStringLiteral("/kestrova/monitor/data_explain.pdf")}));
+
+    f.find<QAction>("VarInfo")->trigger();
+    auto* about = f.window->findChild<QDialog*>(QStringLiteral("frmAbout"));
+    QVERIFY(about);
+    QVERIFY(about->isVisible());
+    QVERIFY(about->isModal());
+    QCOMPARE(about->windowTitle(), QStringLiteral("バージョン＆ユーザー情報 [") +
+                                       kestrova::ui::qtPath(f.appFolder.path()) +
+                                       QStringLiteral("]"));
+    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(),
+             QStringLiteral("Ver. 1.0.2 C"));
+    QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdSysInfo")), Qt::LeftButton);
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Plain);
+    QCOMPARE(Dialogs::shown.back().text, QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"));
+    QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    QTRY_VERIFY(f.window->findChild<QDialog*>(QStringLiteral("frmAbout")) == nullptr);
+
+    Dialogs::setNextAnswer(Answer::Yes);
+    f.find<QAction>("End")->trigger();
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(f.logged("[INFO]").back(), "アプリケーションが終了しました。");
+}
+
+void MainWindowTest::activityListKeepsEveryLineAndTheNewestInView() {
+    WindowFixture f;
+    f.openWindow();
+    QListWidget* list = f.list("lst_Log");
+    for (int i = 1; i <= 1000; ++i) {
+        f.window->LogOut(QStringLiteral("行 %1").arg(i));
+    }
+    QCOMPARE(list->count(), 1000);
+    QCOMPARE(f.activity().front(), QStringLiteral("行 1"));
+    QCOMPARE(f.activity().back(), QStringLiteral("行 1000"));
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d  行 1000$"))
+                .match(list->item(999)->text())
+                .hasMatch());
+    const QRect last = list->visualItemRect(list->item(999));
+    QVERIFY(list->viewport()->rect().contains(last));
+
+    const std::size_t logged = f.logged("[INFO]").size();
+    f.window->LogOut(QString());
+    QCOMPARE(list->count(), 0);
+    QCOMPARE(f.logged("[INFO]").size(), logged);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"
