@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <new>
 
 #include "base/cp932.h"
@@ -75,6 +76,10 @@ std::error_code SsLogging::Logging(std::int32_t level, std::string_view message)
     if (!Enabled || level < LoggingLevel) {
         return {};
     }
+    // The window logs from its export thread and its own at once: one line, one rotation
+    // at a time.
+    static std::mutex writing;
+    const std::lock_guard lock(writing);
     if (!isKnownLevel(level)) {
         return std::make_error_code(std::errc::invalid_argument);
     }

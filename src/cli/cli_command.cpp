@@ -33,7 +33,7 @@ namespace {
 constexpr std::string_view kNoDaysThisWeek = "今週の開催日データはありません。";
 
 std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
-    return request.appFolder.value_or(env.executableFolder);
+    return request.appFolder.value_or(env.defaultAppFolder);
 }
 
 std::string tagOf(CommandKind kind) {

@@ -18,8 +18,9 @@ struct CliEnvironment {
     std::ostream& err;
     /// Terminal width behind `err`; nullopt draws no progress line.
     std::optional<std::size_t> progressColumns;
-    /// The application folder when --app-folder is not given.
-    std::filesystem::path executableFolder;
+    /// The application folder when --app-folder is not given (the window's: the executable's
+    /// folder, or the per-user folder where that cannot be written).
+    std::filesystem::path defaultAppFolder;
     std::chrono::year_month_day today;
 };
 

@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstdlib>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -39,6 +40,14 @@ std::filesystem::path executableFolder() {
         return std::filesystem::current_path(error);
     }
     return exe.parent_path();
+}
+
+std::filesystem::path userDataFolder() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/') {
+        return std::filesystem::path(data) / "Kestrova";
+    }
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : "/tmp") / ".local" / "share" / "Kestrova";
 }
 
 void installStopSignals() {

@@ -71,9 +71,11 @@ std::string helpText(int currentYear) {
     text +=
         "\nオプション / Options:\n"
         "  --app-folder DIR   Kestrova.Ini とログ（DIR/logs/Kestrova.log）のフォルダ。\n"
-        "                     既定は kestrova-cli のあるフォルダ。\n"
+        "                     既定は kestrova-cli のあるフォルダ（書き込めないときは\n"
+        "                     ~/.local/share/Kestrova、画面版と同じ）。\n"
         "                     Folder of Kestrova.Ini and of the log (DIR/logs/Kestrova.log);\n"
-        "                     default: the folder that holds kestrova-cli.\n"
+        "                     default: the folder that holds kestrova-cli, or, where that\n"
+        "                     cannot be written, ~/.local/share/Kestrova (as the window).\n"
         "  --host-folder DIR  TARGET frontier JV のインストールフォルダ（TFJV.EXE のある\n"
         "                     フォルダ）。既定は Kestrova.Ini の [USE_OPT1] TFJV_Path。\n"
         "                     The folder of TARGET frontier JV (it holds TFJV.EXE); default:\n"

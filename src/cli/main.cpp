@@ -8,6 +8,7 @@
 #include "base/process.h"
 #include "cli/cli_command.h"
 #include "cli/console.h"
+#include "services/app_folder.h"
 
 namespace {
 
@@ -27,7 +28,10 @@ int main(int argc, char** argv) {
     kestrova::ignoreSignalsThatEndWrites();
     installStopSignals();
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
-    const CliEnvironment env{std::cout, std::cerr, stderrTerminalColumns(), executableFolder(),
+    // The same application folder as the window's, so both read one settings file and
+    // write one log.
+    const CliEnvironment env{std::cout, std::cerr, stderrTerminalColumns(),
+                             kestrova::chooseAppFolder(executableFolder(), userDataFolder()).folder,
                              localToday()};
     return runCli(args, env);
 }

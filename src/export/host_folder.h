@@ -14,7 +14,8 @@ inline constexpr std::string_view kHostFolderNotSet =
 inline constexpr std::string_view kNotAHostFolder =
     "[TARGET frontier JV] がインストールされてないフォルダです。\r\n確認して下さい。";
 
-/// True when `folder` holds the host program: its TFJV.EXE as an ordinary file.
+/// True when `folder` holds the host program: its TFJV.EXE as an ordinary file, in whatever
+/// letter case the file system keeps the name.
 bool isHostFolder(const std::filesystem::path& folder);
 
 /// Why `folder` cannot take an export, as the notice to show (the folder's path on its own

@@ -31,6 +31,7 @@
 #include "export/selection_check.h"
 #include "services/activity.h"
 #include "services/core_context.h"
+#include "services/data_cache.h"
 #include "services/ini_file.h"
 #include "services/start_up.h"
 #include "ui/about_window.h"
@@ -185,22 +186,6 @@ bool reachable(const QRect& frame) {
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect visible = titleBar.intersected(screen->availableGeometry());
         if (visible.width() >= kGrabWidth && visible.height() >= kTitleHeight / 2) {
-            return true;
-        }
-    }
-    return false;
-}
-
-/// The folder holds the host program: its TFJV.EXE, in whatever letter case the file system
-/// keeps it (a copy from a Windows disk may carry "tfjv.exe").
-bool holdsHostProgram(const std::filesystem::path& folder) {
-    if (isHostFolder(folder)) {
-        return true;
-    }
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (equalsIgnoringAsciiCase(entry.path().filename().string(), "TFJV.EXE") &&
-            entry.is_regular_file(error)) {
             return true;
         }
     }
@@ -687,7 +672,7 @@ void frmTFLink::cmd_TFJV_SGN_Click() {
     if (chosen == start) {
         return;
     }
-    if (!holdsHostProgram(filePath(chosen))) {
+    if (!isHostFolder(filePath(chosen))) {
         InfoBox(qtText(kNotAHostFolder), {}, false, this);
         return;
     }
@@ -724,6 +709,9 @@ void frmTFLink::cmd_TFJVOut_Click() {
     exportThread_.reset(QThread::create([this, selection = std::move(selection)] {
         CoreContext ctx(log_, *ui_, MemberServer(settings_.memberHost, settings_.schemeSetting));
         ctx.raceAuthority = RaceAuthoritySite(settings_.raceAuthorityHost);
+        std::optional<DataCache> cache =
+            openDataCache(appFolder_, settings_.memberHost, settings_.dataCache);
+        ctx.dataCache = cache ? &*cache : nullptr;
         lastOutcome_ = confirmAndExport(ctx, state_, selection, progress_.get());
     }));
     connect(exportThread_.get(), &QThread::finished, this, &frmTFLink::exportEnded);
