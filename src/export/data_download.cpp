@@ -1,9 +1,15 @@
 #include "export/data_download.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <span>
+#include <thread>
 #include <utility>
 
 #include "base/errors.h"
@@ -145,33 +151,40 @@ class TableFiller final : public TableRowSink {
 /// larger than any data file can be.
 class DownloadSink final : public BodySink {
   public:
+    using Headers = std::function<std::string(std::string_view)>;
+
     DownloadSink(bool parse, bool forCache, HtmlTableReader& reader, ExportState& state,
-                 const SsLogging& log, std::string_view fileName, const HttpRequest& http)
+                 const SsLogging& log, std::string_view fileName, Headers headers)
         : parse_(parse),
           forCache_(forCache),
           reader_(reader),
           state_(state),
           log_(log),
           name_(fileName),
-          http_(http) {}
+          headers_(std::move(headers)) {}
 
     void onResponseStart(int status, std::string_view contentType) override {
         parsing_ = parse_ && status == 200;
         if (!parsing_) {
             return;
         }
-        start(contentType, http_.responseHeader("Content-Encoding"));
-        keepSent_ = forCache_ && (!http_.responseHeader("ETag").empty() ||
-                                  !http_.responseHeader("Last-Modified").empty());
+        start(contentType, headers_("Content-Encoding"));
+        keepSent_ = forCache_ && (!headers_("ETag").empty() || !headers_("Last-Modified").empty());
     }
 
     /// Parses the file as the cache kept it (the server answered 304).
     void replay(const DataCache::Entry& entry) {
         parsing_ = true;
         start(entry.contentType, entry.contentEncoding);
-        constexpr std::size_t kPiece = 256 * 1024;
-        for (std::size_t at = 0; at < entry.body.size(); at += kPiece) {
-            onSentBytes(std::string_view(entry.body).substr(at, kPiece));
+        feed(entry.body);
+    }
+
+    /// Parses a body that arrived whole (fetched ahead); it is not kept twice.
+    void replayAnswer(int status, std::string_view contentType, std::string_view body) {
+        onResponseStart(status, contentType);
+        keepSent_ = false;
+        if (parsing_) {
+            feed(body);
         }
     }
 
@@ -194,6 +207,13 @@ class DownloadSink final : public BodySink {
     bool keptSentBytes() const { return keepSent_; }
 
   private:
+    void feed(std::string_view body) {
+        constexpr std::size_t kPiece = 256 * 1024;
+        for (std::size_t at = 0; at < body.size(); at += kPiece) {
+            onSentBytes(body.substr(at, kPiece));
+        }
+    }
+
     void start(std::string_view contentType, std::string_view contentEncoding) {
         log_.TraceLog(std::string(kTag) + "1");
         log_.TraceLog(std::string(kTag) + "2");
@@ -225,7 +245,7 @@ class DownloadSink final : public BodySink {
     ExportState& state_;
     const SsLogging& log_;
     std::string name_;
-    const HttpRequest& http_;
+    Headers headers_;
     bool parsing_ = false;
     bool keepSent_ = false;
     std::optional<ContentDecoder> decoder_;
@@ -244,12 +264,12 @@ std::string megabytes(std::uint64_t bytes) {
 /// Stores a file the server sent with a validator. A cache that cannot be written costs the
 /// next export a download, nothing more: it is said once in the log.
 void keepInCache(CoreContext& ctx, DataCache& cache, std::string_view fileName,
-                 const HttpRequest& http, std::string sent) {
+                 const DownloadSink::Headers& header, std::string contentType, std::string sent) {
     try {
-        cache.store(fileName, {.etag = http.responseHeader("ETag"),
-                               .lastModified = http.responseHeader("Last-Modified"),
-                               .contentEncoding = http.responseHeader("Content-Encoding"),
-                               .contentType = http.contentType(),
+        cache.store(fileName, {.etag = header("ETag"),
+                               .lastModified = header("Last-Modified"),
+                               .contentEncoding = header("Content-Encoding"),
+                               .contentType = std::move(contentType),
                                .body = std::move(sent)});
     } catch (const std::exception& e) {
         ctx.log.WarnLog(std::string(kTag) + ": キャッシュに保存できませんでした。" +
@@ -257,44 +277,175 @@ void keepInCache(CoreContext& ctx, DataCache& cache, std::string_view fileName,
     }
 }
 
+/// A data file's answer is held whole only up to this; a larger one (no real data file is)
+/// is fetched again in its turn, read while it arrives and stopped at its limits.
+constexpr std::size_t kMaxAheadBytes = 24u << 20;
+
 }  // namespace
 
+struct DataFilePrefetch::Answer {
+    bool whole = false;
+    int status = 0;
+    std::string contentType;
+    std::string contentEncoding;
+    std::string etag;
+    std::string lastModified;
+    std::string body;  ///< as sent
+    std::uint64_t received = 0;
+    std::optional<DataCache::Entry> cached;  ///< what the request asked to be compared with
+};
+
+struct DataFilePrefetch::State {
+    /// The exchange, on its own thread: nothing here reaches the user.
+    void fetch(HttpOptions http, const MemberServer& server, DataCache* cache,
+               const std::string& fileName);
+
+    std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    Answer answer;
+    std::thread thread;
+};
+
+void DataFilePrefetch::State::fetch(HttpOptions http, const MemberServer& server, DataCache* cache,
+                                    const std::string& fileName) {
+    Answer fetched;
+    try {
+        if (cache != nullptr) {
+            fetched.cached = cache->find(fileName);
+        }
+        http.breathe = [this] {
+            if (cancel) {
+                throw StopRequested();
+            }
+        };
+        HttpRequest request = CreateHttpRequest(http);
+        request.Open("GET", server.dataFileUrl(fileName));
+        if (fetched.cached && !fetched.cached->etag.empty()) {
+            request.setRequestHeader("If-None-Match", fetched.cached->etag);
+        } else if (fetched.cached && !fetched.cached->lastModified.empty()) {
+            request.setRequestHeader("If-Modified-Since", fetched.cached->lastModified);
+        }
+        request.setContentDecoding(false);
+        struct Holder final : BodySink {
+            explicit Holder(std::string& body) : body_(body) {}
+            void onResponseStart(int, std::string_view) override {}
+            void onBody(std::string_view chunk) override {
+                if (body_.size() + chunk.size() > kMaxAheadBytes) {
+                    throw DataFileError("");  // too large to hold: fetched again in its turn
+                }
+                body_.append(chunk);
+            }
+            std::string& body_;
+        } holder(fetched.body);
+        request.send({}, holder);
+        fetched.status = request.Status();
+        fetched.contentType = request.contentType();
+        fetched.contentEncoding = request.responseHeader("Content-Encoding");
+        fetched.etag = request.responseHeader("ETag");
+        fetched.lastModified = request.responseHeader("Last-Modified");
+        fetched.received = request.bytesReceived();
+        fetched.whole = true;
+    } catch (...) {
+        // Whatever went wrong is met again, and reported, in its turn.
+        fetched.whole = false;
+        fetched.body.clear();
+    }
+    const std::lock_guard lock(mutex);
+    answer = std::move(fetched);
+    finished = true;
+    done.notify_all();
+}
+
+DataFilePrefetch::DataFilePrefetch(const CoreContext& ctx, std::string fileName)
+    : fileName_(std::move(fileName)), state_(std::make_shared<State>()) {
+    state_->thread = std::thread([state = state_, http = ctx.http, server = ctx.memberServer,
+                                  cache = ctx.dataCache,
+                                  name = fileName_] { state->fetch(http, server, cache, name); });
+}
+
+DataFilePrefetch::~DataFilePrefetch() {
+    state_->cancel = true;
+    state_->thread.join();
+}
+
+DataFilePrefetch::Answer* DataFilePrefetch::wait(CoreContext& ctx) {
+    std::unique_lock lock(state_->mutex);
+    while (!state_->done.wait_for(lock, std::chrono::milliseconds(40),
+                                  [this] { return state_->finished; })) {
+        lock.unlock();
+        if (ctx.http.breathe) {
+            ctx.http.breathe();  // the front end's pulse, and the user's stop
+        }
+        lock.lock();
+    }
+    return state_->answer.whole ? &state_->answer : nullptr;
+}
+
 TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view fileName,
-                        bool probeOnly) {
+                        bool probeOnly, DataFilePrefetch* ahead) {
     ctx.log.TraceLog(kTag);
     TFDataResult result;
     try {
         const RequestedFile file = classify(fileName);
         DataCache* const cache = probeOnly ? nullptr : ctx.dataCache;
-        const std::optional<DataCache::Entry> cached = cache ? cache->find(fileName) : std::nullopt;
-        HttpRequest http = CreateHttpRequest(ctx.http);
-        http.Open("GET", ctx.memberServer.dataFileUrl(fileName));
-        if (cached && !cached->etag.empty()) {
-            http.setRequestHeader("If-None-Match", cached->etag);
-        } else if (cached && !cached->lastModified.empty()) {
-            http.setRequestHeader("If-Modified-Since", cached->lastModified);
-        }
-        // The bytes as sent go into the cache; the sink inflates them itself.
-        http.setContentDecoding(false);
-
+        DataFilePrefetch::Answer* const early =
+            ahead != nullptr && ahead->fileName() == fileName && !probeOnly ? ahead->wait(ctx)
+                                                                            : nullptr;
         TableFiller filler(ctx, state, fileName, file);
         HtmlTableReader reader(filler, kDataFileLimits);
-        DownloadSink sink(!probeOnly, cache != nullptr, reader, state, ctx.log, fileName, http);
-        http.send({}, sink);
-        result.status = http.Status();
+        std::optional<HttpRequest> http;
+        std::optional<DataCache::Entry> cached;
+        DownloadSink::Headers header;
+        std::string contentType;
+        std::uint64_t received = 0;
+        if (early != nullptr) {
+            header = [early](std::string_view name) -> std::string {
+                if (name == "Content-Encoding") {
+                    return early->contentEncoding;
+                }
+                return name == "ETag" ? early->etag : early->lastModified;
+            };
+        } else {
+            cached = cache ? cache->find(fileName) : std::nullopt;
+            http.emplace(CreateHttpRequest(ctx.http));
+            http->Open("GET", ctx.memberServer.dataFileUrl(fileName));
+            if (cached && !cached->etag.empty()) {
+                http->setRequestHeader("If-None-Match", cached->etag);
+            } else if (cached && !cached->lastModified.empty()) {
+                http->setRequestHeader("If-Modified-Since", cached->lastModified);
+            }
+            // The bytes as sent go into the cache; the sink inflates them itself.
+            http->setContentDecoding(false);
+            header = [&http](std::string_view name) { return http->responseHeader(name); };
+        }
+        DownloadSink sink(!probeOnly, cache != nullptr, reader, state, ctx.log, fileName, header);
+        const std::optional<DataCache::Entry>& compared = early ? early->cached : cached;
+        if (early != nullptr) {
+            result.status = early->status;
+            contentType = early->contentType;
+            received = early->received;
+            if (result.status != 304) {
+                sink.replayAnswer(result.status, contentType, early->body);
+            }
+        } else {
+            http->send({}, sink);
+            result.status = http->Status();
+            contentType = http->contentType();
+            received = http->bytesReceived();
+        }
         const std::string name(fileName);
-        if (result.status == 304 && cached && !probeOnly) {
-            sink.replay(*cached);
+        if (result.status == 304 && compared && !probeOnly) {
+            sink.replay(*compared);
             cache->touch(fileName);
             result.status = 200;
             ctx.log.InfoLog(std::string(kTag) + ": " + name +
                             " は変更がないため、キャッシュから読み込みました。");
         } else if (sink.parsing()) {
+            const std::string encoding = header("Content-Encoding");
             ctx.log.InfoLog(std::string(kTag) + ": " + name + " をサーバーから取得しました（" +
-                            megabytes(http.bytesReceived()) +
-                            (http.responseHeader("Content-Encoding").empty()
-                                 ? ""
-                                 : "、" + http.responseHeader("Content-Encoding")) +
+                            megabytes(received) + (encoding.empty() ? "" : "、" + encoding) +
                             "）。");
         } else if (result.status == 304) {
             throw DataFileError("サーバーが問い合わせていない更新の有無を答えました。(" + name +
@@ -307,8 +458,12 @@ TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view f
             --state.TFDataRowCount;  // the header row
             LogOut(ctx.ui, ctx.log, std::to_string(state.TFDataRowCount) + "件取得しました...");
             ctx.log.TraceLog(std::string(kTag) + "3");
-            if (cache && result.status == 200 && sink.keptSentBytes()) {
-                keepInCache(ctx, *cache, fileName, http, std::move(sink.sentBytes()));
+            const bool validated = !header("ETag").empty() || !header("Last-Modified").empty();
+            if (cache && sink.keptSentBytes()) {
+                keepInCache(ctx, *cache, fileName, header, contentType,
+                            std::move(sink.sentBytes()));
+            } else if (cache && early != nullptr && validated && early->status == 200) {
+                keepInCache(ctx, *cache, fileName, header, contentType, std::move(early->body));
             }
         }
         result.ok = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,33 @@ struct TFDataResult {
     std::string key;
 };
 
+/// The next data file of a run, fetched on a thread of its own while the run writes the
+/// files of the one before: on a real line the transfer then costs nothing but itself. Only
+/// the exchange happens early; what the answer means, and every line and message about it,
+/// comes in its turn, in Get_TFData. An answer that could not be fetched whole, or is larger
+/// than a data file should be, is fetched again then.
+class DataFilePrefetch {
+  public:
+    DataFilePrefetch(const CoreContext& ctx, std::string fileName);
+    ~DataFilePrefetch();  ///< ends the exchange if it still runs
+    DataFilePrefetch(const DataFilePrefetch&) = delete;
+    DataFilePrefetch& operator=(const DataFilePrefetch&) = delete;
+
+    const std::string& fileName() const { return fileName_; }
+
+    struct Answer;
+    /// Waits for the answer, letting the front end breathe (a stop request ends the wait);
+    /// nothing when it must be fetched again.
+    Answer* wait(CoreContext& ctx);
+
+  private:
+    struct State;
+    std::string fileName_;
+    std::shared_ptr<State> state_;
+};
+
 /// Get_TFData: fetches the data file `fileName` ("TFyymm.html" or "TFyymmdd.html") from the
-/// member data server.
+/// member data server; `ahead` is its answer when it was fetched ahead.
 ///
 /// With status 200 and not `probeOnly`, the page is parsed while it arrives into
 /// state.TFDataTable and state.TFDataRowCount and the progress lines go to the activity
@@ -40,6 +66,6 @@ struct TFDataResult {
 /// Fails (no answer, a cut answer, a table beyond 10000 rows or 120 columns, a page that is
 /// not the requested data file) with the warning "Get_TFData<<description>>", also logged.
 TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view fileName,
-                        bool probeOnly);
+                        bool probeOnly, DataFilePrefetch* ahead = nullptr);
 
 }  // namespace kestrova

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <exception>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "base/atomic_file.h"
 #include "base/errors.h"
@@ -85,30 +87,22 @@ class ExportRun {
     }
 
     ExportOutcome pastPass() {
-        for (const auto& monthTemplate : state_.MonthFileTemplates) {
-            if (monthTemplate.empty()) {
-                break;
+        const std::vector<std::string> names = monthFileNames();
+        for (std::size_t at = 0; at < names.size(); ++at) {
+            const std::string& fileName = names[at];
+            const auto download = fetch(fileName, nextOf(names, at));
+            if (download.failed) {
+                return ExportOutcome::Aborted;
             }
-            if (monthTemplate.substr(2, 2) < state_.StartYear) {
-                continue;
+            if (download.missing) {
+                // The first month the server does not have ends the export.
+                reportPassEnd("20" + fileName.substr(2, 4));
+                return ExportOutcome::Finished;
             }
-            for (int month = 1; month <= kMonthsPerYear; ++month) {
-                const std::string fileName = monthFileName(monthTemplate, month);
-                const auto download = fetch(fileName);
-                if (download.failed) {
-                    return ExportOutcome::Aborted;
-                }
-                if (download.missing) {
-                    // The first month the server does not have ends the export.
-                    reportPassEnd("20" + fileName.substr(2, 4));
-                    return ExportOutcome::Finished;
-                }
-                lastMonth_ = download.key.substr(0, 6);
-                const RecordSelection records = selectRecords(lastMonth_, fileName);
-                for (const auto& dayKey :
-                     dayKeyList(state_.TFDataTable, records.rows, download.key)) {
-                    dayGroup(dayKey, records.rows);
-                }
+            lastMonth_ = download.key.substr(0, 6);
+            const RecordSelection records = selectRecords(lastMonth_, fileName);
+            for (const auto& dayKey : dayKeyList(state_.TFDataTable, records.rows, download.key)) {
+                dayGroup(dayKey, records.rows);
             }
         }
         reportPassEnd({});
@@ -116,8 +110,10 @@ class ExportRun {
     }
 
     ExportOutcome thisWeekPass() {
-        for (const auto& page : selection_.dayPages) {
-            const auto download = fetch(page);
+        const std::vector<std::string>& pages = selection_.dayPages;
+        for (std::size_t at = 0; at < pages.size(); ++at) {
+            const std::string& page = pages[at];
+            const auto download = fetch(page, nextOf(pages, at));
             if (download.failed || download.missing) {
                 return ExportOutcome::Aborted;
             }
@@ -150,11 +146,39 @@ class ExportRun {
         std::string key;
     };
 
-    Download fetch(const std::string& fileName) {
+    /// The month files of the selected years, in order.
+    std::vector<std::string> monthFileNames() const {
+        std::vector<std::string> names;
+        for (const auto& monthTemplate : state_.MonthFileTemplates) {
+            if (monthTemplate.empty()) {
+                break;
+            }
+            if (monthTemplate.substr(2, 2) < state_.StartYear) {
+                continue;
+            }
+            for (int month = 1; month <= kMonthsPerYear; ++month) {
+                names.push_back(monthFileName(monthTemplate, month));
+            }
+        }
+        return names;
+    }
+
+    static std::string nextOf(const std::vector<std::string>& names, std::size_t at) {
+        return at + 1 < names.size() ? names[at + 1] : std::string();
+    }
+
+    /// Reads `fileName`; once it has arrived, `next` (when there is one) is fetched while
+    /// this one's files are written.
+    Download fetch(const std::string& fileName, const std::string& next) {
         checkStop();
         progress_.fileStarted(fileName, downloads_++);
         Download result;
-        const TFDataResult answer = Get_TFData(ctx_, state_, fileName, false);
+        const TFDataResult answer =
+            Get_TFData(ctx_, state_, fileName, false, ahead_ ? &*ahead_ : nullptr);
+        ahead_.reset();
+        if (answer.ok && answer.status == kStatusOk && !next.empty()) {
+            ahead_.emplace(ctx_, next);
+        }
         if (!answer.ok) {
             result.failed = true;
             return result;
@@ -273,6 +297,7 @@ class ExportRun {
     HostWriter& host_;
     std::size_t downloads_ = 0;
     std::string lastMonth_;  ///< yyyymm of the last month file read
+    std::optional<DataFilePrefetch> ahead_;
 };
 
 /// The host folder opened and locked for this run; nothing when it cannot be (the reason has

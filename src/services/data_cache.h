@@ -17,7 +17,8 @@ class SsLogging;
 /// An entry is used only when it is whole: its length and checksum are checked, and one that
 /// is damaged or half-written is deleted. Entries are written atomically; when the folder
 /// holds more than the size limit, the entries used longest ago go first. Entries of another
-/// server are not used.
+/// server are not used. `find` may run on another thread alongside the other calls: every
+/// entry is replaced whole by a rename, so a reader sees an old entry or a new one.
 class DataCache {
   public:
     static constexpr std::uint64_t kDefaultLimitBytes = std::uint64_t{1} << 30;

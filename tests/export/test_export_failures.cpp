@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -284,6 +287,50 @@ TEST_F(ExportFailure, AStopEndsTheRunBetweenFilesWithTheAbortLine) {
     EXPECT_NE(iconvFromCp932(logText()).find("利用者の指示で出力処理を中止しました。"),
               std::string::npos);
     EXPECT_GT(stop.asked, 1);
+}
+
+/// Asks to stop once `fileName` is about to be read.
+struct StopAtFile : ExportProgress {
+    explicit StopAtFile(std::string name) : fileName(std::move(name)) {}
+    void fileStarted(std::string_view name, std::size_t) override { reached = name == fileName; }
+    bool stopRequested() override { return reached; }
+    std::string fileName;
+    std::atomic<bool> reached{false};
+};
+
+// The next month is fetched while the one before is written: still asked once, its lines
+// still come in its turn, and a stop does not wait for it.
+TEST_F(ExportFailure, TheNextFileIsFetchedOnceAndReadInItsTurn) {
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15"))), ExportOutcome::Finished);
+    for (const char* name : {"TF1501.html", "TF1502.html", "TF1503.html"}) {
+        EXPECT_EQ(server.requestCount(dataPath(name)), 1u) << name;
+    }
+    const auto messages = ui.activityMessages();
+    const std::vector<std::string> januaryThenFebruary{"出力処理を開始しました。",
+                                                       "2015年01月 蓄積データを取得中...",
+                                                       "12件取得しました...",
+                                                       "予想コメント 6件出力しました...",
+                                                       "選択データ（指数） 6件出力しました...",
+                                                       "予想コメント 6件出力しました...",
+                                                       "選択データ（指数） 6件出力しました...",
+                                                       "2015年02月 蓄積データを取得中...",
+                                                       "5件取得しました..."};
+    ASSERT_GE(messages.size(), januaryThenFebruary.size());
+    EXPECT_EQ(std::vector(messages.begin(), messages.begin() + 9), januaryThenFebruary);
+}
+
+TEST_F(ExportFailure, AStopDoesNotWaitForTheFileFetchedAhead) {
+    server.addFault({.path = dataPath("TF1502.html"),
+                     .kind = sample::FaultKind::Slow,
+                     .delay = std::chrono::seconds(20)});
+    StopAtFile stop("TF1502.html");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15")), &stop),
+              ExportOutcome::Stopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(endsWithAbort());
+    EXPECT_TRUE(ui.warnings.empty());
+    EXPECT_TRUE(hostFiles().contains("KSTR_DATA/2015/KSTR010_150104.CSV"));
 }
 
 }  // namespace
