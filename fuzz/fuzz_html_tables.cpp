@@ -207,9 +207,8 @@ Parsed parseInOnePiece(std::string_view utf8) {
     parse.parser =
         htmlCreatePushParserCtxt(&sax, &parse, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
     check(parse.parser != nullptr, "cannot create a libxml2 parser");
-    htmlCtxtUseOptions(parse.parser, HTML_PARSE_RECOVER | HTML_PARSE_NOIMPLIED | HTML_PARSE_NONET |
-                                         HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                         HTML_PARSE_IGNORE_ENC);
+    htmlCtxtUseOptions(parse.parser, HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
+                                         HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC);
     // The reader too hands libxml2 the text and then an empty last chunk.
     htmlParseChunk(parse.parser, utf8.data(), static_cast<int>(utf8.size()), 0);
     if (!parse.failure) {

@@ -75,10 +75,11 @@ struct HtmlTableReader::Impl {
             throw HtmlError("HTML の読み取りを開始できませんでした。");
         }
         // RECOVER: a script or style ends only at its own end tag, not at any "</x" inside.
-        // NOIMPLIED: no html, head and body elements are made up; tables do not need them.
-        htmlCtxtUseOptions(parser.get(), HTML_PARSE_RECOVER | HTML_PARSE_NOIMPLIED |
-                                             HTML_PARSE_NONET | HTML_PARSE_NOERROR |
-                                             HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC);
+        // The html element is implied, as a browser implies it: without it, a page that
+        // begins with its head or title ends there, and its tables would go unread.
+        htmlCtxtUseOptions(parser.get(), HTML_PARSE_RECOVER | HTML_PARSE_NONET |
+                                             HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                                             HTML_PARSE_IGNORE_ENC);
     }
 
     /// Filters and parses decoded text; `lastText` flushes the filter, `terminate` ends the

@@ -27,14 +27,15 @@ bool endsOpenCell(const char* next, std::size_t size, bool rowOpen) {
 }
 
 /// `tag` (`size` bytes) begins with a start tag of a cell of `kind` ('d' or 'h') without
-/// attributes a quote could hide a ">" in; its ">", or nullptr.
+/// attributes a quote could hide a ">" in, and not closed at once like "<td/>"; its ">", or
+/// nullptr.
 const char* cellStartTagEnd(const char* tag, std::size_t size, char kind) {
     if (size < 4 || tag[0] != '<' || !isRowTagName(tag + 1) || (tag[2] | 0x20) != kind) {
         return nullptr;
     }
     for (const char* p = tag + 3; p < tag + size; ++p) {
         if (*p == '>') {
-            return p;
+            return p[-1] == '/' ? nullptr : p;
         }
         if (*p == '"' || *p == '\'' || *p == '<') {
             return nullptr;

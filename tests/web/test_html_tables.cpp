@@ -179,6 +179,17 @@ TEST(HtmlTables, TextOfHiddenElementsIsLeftOut) {
     EXPECT_THAT(tables[0], ElementsAre(Row{"ab", "c", "d", "e"}));
 }
 
+TEST(HtmlTables, PageWithoutHtmlElementHasItsTablesRead) {
+    // Found by fuzzing: the page once ended, for the parser, where its first element closed.
+    for (const std::string_view start :
+         {"<head><title>t</title></head>", "<title>t</title>", "<style>p{}</style>\n",
+          "<meta charset=\"utf-8\"><p>x</p>"}) {
+        EXPECT_THAT(tablesIn(std::string(start) + "<table><tr><td>a</td><td>b</td></tr></table>"),
+                    ElementsAre(Rows{{"a", "b"}}))
+            << start;
+    }
+}
+
 TEST(HtmlTables, PageWithoutTablesGivesNone) {
     EXPECT_THAT(tablesIn("<html><body><p>404 Not Found</p><td>stray</td></body></html>"),
                 IsEmpty());
@@ -310,6 +321,8 @@ TEST(HtmlTables, MalformedRowsReadAsTheParserReadsThem) {
                          "<td/>c<td>d</td></tr></table>",
                          "text/html; charset=UTF-8"),
                 ElementsAre(Rows{{"a", "b", "", "d"}}));
+    EXPECT_THAT(tablesIn("<table><th></th><th/>x", "text/html; charset=UTF-8"),
+                ElementsAre(Rows{{"", ""}}));
 }
 
 TEST(HtmlTables, TagSoupNeverBreaksTheReader) {

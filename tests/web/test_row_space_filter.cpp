@@ -42,6 +42,8 @@ TEST(RowSpaceFilter, JoinsPlainCellsAndDropsWhatTheParserWouldImply) {
     EXPECT_EQ(filtered("<td>a</td></tr> b"), "<td>a</td></tr> b");
     // Text between cells is row content no cell holds; it is not joined into a cell.
     EXPECT_EQ(filtered("<td>a</td>text<td>b</td>"), "<td>a</td>text<td>b</td>");
+    // "<th/>" ends at once: what follows it is no cell's text.
+    EXPECT_EQ(filtered("<tr><th>a</th><th/>b"), "<tr><th>a<th/>b");
     // Tags that only look like cell tags pass untouched.
     EXPECT_EQ(filtered("<td>a</td><tdx><track></td>"), "<td>a</td><tdx><track></td>");
 }
