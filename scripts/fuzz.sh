@@ -4,7 +4,8 @@
 # $KESTROVA_FUZZ_BUILD_DIR) and runs each named target (by default those in default_targets)
 # for SECONDS (default 60) from a fresh copy of its seed corpus. Exits non-zero when any of
 # them crashes, leaks, hangs or reports undefined behaviour; the input that did it is kept
-# under <build dir>/fuzz/runs/<target>/artifacts/.
+# under <build dir>/fuzz/runs/<target>/artifacts/. KESTROVA_FUZZ_SEED fixes libFuzzer's seed,
+# so that a short run walks the same inputs each time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -54,6 +55,7 @@ for target in "${targets[@]}"; do
   cp fuzz/corpus/"$target"/* "$work"/
   status=0
   TMPDIR="$tmp_root/$target" "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
+    ${KESTROVA_FUZZ_SEED:+-seed="$KESTROVA_FUZZ_SEED"} \
     -dict="fuzz/$target.dict" -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1 || status=$?
   done_line="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true)"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
