@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -29,7 +31,29 @@ int main(int argc, char** argv) {
     kestrova::test::WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
     kestrova::test::WindowFixture::select(f.list("lst_DataSel"), {0, 1, 3, 6, 13});
     kestrova::test::WindowFixture::select(f.list("lst_YKcom"), {0, 1, 2, 3, 6});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    // A host folder with a name a user would choose, where the field shows it whole; the
+    // fixture's own folder where that name is taken.
+    std::filesystem::path host = std::filesystem::temp_directory_path() / "TFJV";
+    std::error_code error;
+    const bool ownHost = std::filesystem::create_directory(host, error);
+    if (ownHost) {
+        std::filesystem::create_directories(host / "MY_DATA" / "YOS_COM");
+        std::filesystem::create_directories(host / "MY_DATA" / "KEK_COM");
+        std::ofstream(host / "TFJV.EXE").close();
+    } else {
+        host = f.hostFolder.path();
+    }
+    struct RemoveHost {
+        const std::filesystem::path& path;
+        bool own;
+        ~RemoveHost() {
+            if (own) {
+                std::error_code ignored;
+                std::filesystem::remove_all(path, ignored);
+            }
+        }
+    } removeHost{host, ownHost};
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(host));
     f.find<QPushButton>("cmd_TFJVOut")->click();
     if (!QTest::qWaitFor([&f] { return !f.window->isExporting(); }, 60000)) {
         std::fprintf(stderr, "the export did not end\n");
