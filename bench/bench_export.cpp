@@ -13,7 +13,11 @@
 // --again exports a second time over the files of the first run, as a weekly re-export does,
 // and prints that run's times too (the last line stays the first run's).
 //
-//   bench_export [--newest YYYY-MM] [--from YEAR] [--again] [--server PATH]
+// --defaults runs the export as the programs do by default: compressed answers (the server
+// keeps its pages compressed, so that it does not compress each anew) and a download cache.
+// bench_window compares the window with this.
+//
+//   bench_export [--newest YYYY-MM] [--from YEAR] [--again] [--defaults] [--server PATH]
 
 #include <chrono>
 #include <cstdio>
@@ -44,6 +48,7 @@
 #include "export/export_run.h"
 #include "export/export_state.h"
 #include "services/core_context.h"
+#include "services/data_cache.h"
 #include "web/member_server.h"
 
 namespace {
@@ -54,7 +59,8 @@ struct Options {
     int newestYear = 2026;
     int newestMonth = 11;
     int fromYear = 2010;
-    bool again = false;  ///< export a second time over the first run's files
+    bool again = false;     ///< export a second time over the first run's files
+    bool defaults = false;  ///< compressed answers and a download cache
     fs::path server = KESTROVA_SAMPLE_SERVER_EXE;
 };
 
@@ -74,11 +80,14 @@ Options parseOptions(int argc, char** argv) {
             options.fromYear = std::atoi(argv[++i]);
         } else if (arg == "--again") {
             options.again = true;
+        } else if (arg == "--defaults") {
+            options.defaults = true;
         } else if (arg == "--server" && hasValue) {
             options.server = argv[++i];
         } else {
             throw std::invalid_argument(
-                "usage: bench_export [--newest YYYY-MM] [--from YEAR] [--again] [--server PATH]");
+                "usage: bench_export [--newest YYYY-MM] [--from YEAR] [--again] [--defaults] "
+                "[--server PATH]");
         }
     }
     if (options.fromYear < 2010 || options.fromYear > options.newestYear) {
@@ -107,19 +116,30 @@ int run(const Options& options) {
     char newest[16];
     std::snprintf(newest, sizeof newest, "%04d-%02d", options.newestYear, options.newestMonth);
 
-    const ServerProcess server(options.server, {"--newest", newest});
+    const auto files = monthFiles(options.fromYear, options.newestYear, options.newestMonth);
+    std::vector<std::string> serverArgs{"--newest", newest};
+    if (options.defaults) {
+        serverArgs.insert(serverArgs.end(), {"--cache-pages", std::to_string(files.size() + 4)});
+    }
+    const ServerProcess server(options.server, serverArgs);
     const std::string hostPort = server.hostPort();
     const kestrova::MemberServer memberServer(hostPort, "10");
 
-    const auto files = monthFiles(options.fromYear, options.newestYear, options.newestMonth);
     std::vector<std::string> urls;
     for (const auto& file : files) {
         urls.push_back(memberServer.dataFileUrl(file));
     }
     std::cout << "server " << hostPort << ", " << files.size() << " month files " << files.front()
               << " .. " << files.back() << std::endl;
+    if (options.defaults) {
+        fetchWithCurl(urls, host.path(), true);
+    }
     const CurlPass warmUp = fetchWithCurl(urls, host.path());
     std::cout << "warm-up: " << warmUp.bodyBytes << " bytes of HTML" << std::endl;
+    if (options.defaults) {
+        std::cout << "compressed answers and a download cache, as the programs run by default"
+                  << std::endl;
+    }
 
     // The log as the programs configure it: every activity line is copied there.
     kestrova::SsLogging log;
@@ -127,10 +147,14 @@ int run(const Options& options) {
     log.LogFilePath = host.path() / "logs";
     log.LogFileHistorys = 5;
     QuietUi ui;
-    // Plain answers: this measures reading and writing; bench_link measures the link.
-    kestrova::HttpOptions plain;
-    plain.offerCompression = false;
-    kestrova::CoreContext ctx(log, ui, memberServer, plain);
+    // Plain answers unless asked: this measures reading and writing; bench_link the link.
+    kestrova::HttpOptions http;
+    http.offerCompression = options.defaults;
+    kestrova::CoreContext ctx(log, ui, memberServer, http);
+    std::optional<kestrova::DataCache> cache;
+    if (options.defaults) {
+        ctx.dataCache = &cache.emplace(host.path() / "appdata" / "cache", hostPort);
+    }
     kestrova::ExportState state;
     state.MonthFileTemplates = kestrova::makeMonthFileTemplates(options.newestYear);
     kestrova::ExportSelection selection;

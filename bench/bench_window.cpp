@@ -5,8 +5,9 @@
 // what the run changes (activity lines, the progress line) meanwhile.
 //
 // Then bench_export runs the same export without a window, as a child process, so that both
-// figures come from the same machine at the same time. The window's files are removed only
-// after that run: both runs write into a file system without recently freed inodes (see
+// figures come from the same machine at the same time. Both run as users get them by default:
+// compressed answers and a download cache (bench_export --defaults). The window's files are removed
+// only after that run: both runs write into a file system without recently freed inodes (see
 // bench_export.cpp).
 //
 //   bench_window [--newest YYYY-MM] [--from YEAR]
@@ -95,13 +96,15 @@ class ScratchFolder {
     fs::path path_;
 };
 
-/// The sample server as its own process, so that its work stays out of the figures.
+/// The sample server as its own process, so that its work stays out of the figures. It keeps
+/// every page it made, compressed too: a server that compressed each page anew would be, on a
+/// small machine, what the run waits for.
 class ServerProcess {
   public:
-    explicit ServerProcess(const QString& newest) {
-        process_.start(
-            QStringLiteral(KESTROVA_SAMPLE_SERVER_EXE),
-            {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--newest"), newest});
+    ServerProcess(const QString& newest, int pages) {
+        process_.start(QStringLiteral(KESTROVA_SAMPLE_SERVER_EXE),
+                       {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--newest"),
+                        newest, QStringLiteral("--cache-pages"), QString::number(pages)});
         QString line;
         while (!line.contains(QLatin1Char('\n'))) {
             if (!process_.waitForReadyRead(10000)) {
@@ -127,26 +130,38 @@ class ServerProcess {
     QString hostPort_;
 };
 
-/// Fetches every month file once with curl (plain bodies): warms the server's pages and
-/// counts the HTML bytes the export will read.
+int monthCount(const Options& options) {
+    const int newestYear = options.newest.left(4).toInt();
+    return (newestYear - options.fromYear) * 12 + options.newest.mid(5).toInt();
+}
+
+/// Fetches every month file with curl, compressed and then plain: warms the server's pages in
+/// both forms and counts the HTML bytes the export will read.
 std::uint64_t warmUp(const QString& hostPort, const Options& options) {
-    QStringList args{QStringLiteral("-s"), QStringLiteral("-w"),
-                     QStringLiteral("%{http_code} %{size_download}\\n")};
+    QStringList urls;
     const int newestYear = options.newest.left(4).toInt();
     const int newestMonth = options.newest.mid(5).toInt();
-    int files = 0;
     for (int year = options.fromYear; year <= newestYear; ++year) {
         for (int month = 1; month <= (year == newestYear ? newestMonth : 12); ++month) {
-            args += {QStringLiteral("-o"), QStringLiteral("/dev/null"),
+            urls += {QStringLiteral("-o"), QStringLiteral("/dev/null"),
                      QStringLiteral("http://%1/kestrova/tfdata2/TF%2%3.html")
                          .arg(hostPort)
                          .arg(year % 100, 2, 10, QLatin1Char('0'))
                          .arg(month, 2, 10, QLatin1Char('0'))};
-            ++files;
         }
     }
+    const int files = static_cast<int>(urls.size() / 3);
+    QProcess compressed;
+    compressed.start(QStringLiteral("curl"),
+                     QStringList{QStringLiteral("-s"), QStringLiteral("--compressed")} + urls);
+    if (!compressed.waitForFinished(-1) || compressed.exitCode() != 0) {
+        throw std::runtime_error("curl --compressed failed");
+    }
     QProcess curl;
-    curl.start(QStringLiteral("curl"), args);
+    curl.start(QStringLiteral("curl"),
+               QStringList{QStringLiteral("-s"), QStringLiteral("-w"),
+                           QStringLiteral("%{http_code} %{size_download}\\n")} +
+                   urls);
     if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
         throw std::runtime_error("curl failed");
     }
@@ -208,7 +223,7 @@ std::string lastLineOf(const QString& output, const QString& prefix) {
 }
 
 int run(const Options& options) {
-    ServerProcess server(options.newest);
+    ServerProcess server(options.newest, monthCount(options) + 4);
     std::cout << "server " << server.hostPort().toStdString() << ", months " << options.fromYear
               << "-01 .. " << options.newest.toStdString() << std::endl;
     const std::uint64_t bytes = warmUp(server.hostPort(), options);
@@ -276,7 +291,7 @@ int run(const Options& options) {
     QProcess plain;
     plain.start(QStringLiteral(KESTROVA_BENCH_EXPORT_EXE),
                 {QStringLiteral("--newest"), options.newest, QStringLiteral("--from"),
-                 QString::number(options.fromYear)});
+                 QString::number(options.fromYear), QStringLiteral("--defaults")});
     if (!plain.waitForFinished(-1) || plain.exitCode() != 0) {
         std::cerr << "bench_export failed:\n" << plain.readAllStandardError().toStdString() << "\n";
         return 1;
