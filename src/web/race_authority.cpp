@@ -340,19 +340,19 @@ struct cJRA::RaceWalk {
     void (cJRAEvents::*end)();
 };
 
-std::int16_t cJRA::raceWalk(const RaceWalk& spec) {
-    if (spec.entryAtInfo) {
-        log_.InfoLog(spec.name);
+std::int16_t cJRA::raceWalk(const RaceWalk& route) {
+    if (route.entryAtInfo) {
+        log_.InfoLog(route.name);
     } else {
-        log_.TraceLog(spec.name);
+        log_.TraceLog(route.name);
     }
-    const std::string& key = spec.autoKey ? AutoRaceKey : SelectedRaceKey;
-    Walk walk(*this, spec.name, site_.entryUrl(spec.path));
-    const auto top = walk.fetch(spec.topCode);
+    const std::string& key = route.autoKey ? AutoRaceKey : SelectedRaceKey;
+    Walk walk(*this, route.name, site_.entryUrl(route.path));
+    const auto top = walk.fetch(route.topCode);
     if (!top) {
         return 0;
     }
-    const auto days = extractCodes(decodePage(*top), spec.dayPrefix);
+    const auto days = extractCodes(decodePage(*top), route.dayPrefix);
     if (days.empty()) {
         return 0;
     }
@@ -365,8 +365,8 @@ std::int16_t cJRA::raceWalk(const RaceWalk& spec) {
         if (!page) {
             return 0;
         }
-        for (const auto& race : extractCodes(decodePage(*page), spec.racePrefix)) {
-            if (spec.skipDuplicates &&
+        for (const auto& race : extractCodes(decodePage(*page), route.racePrefix)) {
+            if (route.skipDuplicates &&
                 std::find(candidates.begin(), candidates.end(), race) != candidates.end()) {
                 continue;
             }
@@ -374,7 +374,7 @@ std::int16_t cJRA::raceWalk(const RaceWalk& spec) {
                 candidates.push_back(race);
             }
         }
-        if (spec.firstDayOnly) {
+        if (route.firstDayOnly) {
             break;
         }
     }
@@ -387,16 +387,16 @@ std::int16_t cJRA::raceWalk(const RaceWalk& spec) {
             return 0;
         }
         bool cancel = false;
-        (events_.*spec.page)(*page, cancel);
+        (events_.*route.page)(*page, cancel);
         if (!cancel) {
             ui_.breathe();
         }
     }
-    if (spec.releaseBeforeEnd) {
+    if (route.releaseBeforeEnd) {
         walk.release();
-        (events_.*spec.end)();
+        (events_.*route.end)();
     } else {
-        (events_.*spec.end)();
+        (events_.*route.end)();
         walk.release();
     }
     return static_cast<std::int16_t>(candidates.size());

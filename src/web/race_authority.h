@@ -126,7 +126,7 @@ class cJRA {
 
   private:
     class Walk;
-    std::int16_t raceWalk(const RaceWalk& walk);
+    std::int16_t raceWalk(const RaceWalk& route);
 
     const SsLogging& log_;
     UserInterface& ui_;
