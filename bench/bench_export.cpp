@@ -47,6 +47,7 @@
 #include "export/data_kinds.h"
 #include "export/export_run.h"
 #include "export/export_state.h"
+#include "services/app_log.h"
 #include "services/core_context.h"
 #include "services/data_cache.h"
 #include "web/member_server.h"
@@ -142,10 +143,7 @@ int run(const Options& options) {
     }
 
     // The log as the programs configure it: every activity line is copied there.
-    kestrova::SsLogging log;
-    log.FileName = "Kestrova.log";
-    log.LogFilePath = host.path() / "logs";
-    log.LogFileHistorys = 5;
+    const kestrova::SsLogging log = kestrova::makeAppLog(host.path());
     QuietUi ui;
     // Plain answers unless asked: this measures reading and writing; bench_link the link.
     kestrova::HttpOptions http;
@@ -157,14 +155,7 @@ int run(const Options& options) {
     }
     kestrova::ExportState state;
     state.MonthFileTemplates = kestrova::makeMonthFileTemplates(options.newestYear);
-    kestrova::ExportSelection selection;
-    selection.ThisWeekMode = 0;
-    selection.StartYear = std::to_string(100 + options.fromYear % 100).substr(1);
-    for (std::size_t i = 0; i < kestrova::kIndexKindCount; ++i) {
-        selection.indexCodes.emplace_back(kestrova::DataKindCodes[kestrova::kFirstIndexKind + i]);
-    }
-    selection.commentEntries.fill(true);
-    selection.hostFolder = host.path();
+    kestrova::ExportSelection selection = everythingFrom(options.fromYear, host.path());
 
     const TimedExport first = timedExport(ctx, state, selection);
     const double peak = peakMemoryMiB();

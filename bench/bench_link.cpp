@@ -25,6 +25,7 @@
 #include "export/data_kinds.h"
 #include "export/export_run.h"
 #include "export/export_state.h"
+#include "services/app_log.h"
 #include "services/core_context.h"
 #include "services/data_cache.h"
 #include "web/http_request.h"
@@ -113,22 +114,14 @@ int run(const Options& options) {
     const CurlPass curl = fetchWithCurl(urls, host.path());
     const Pass plain{curl.seconds, bytesSent(hostPort) - before};
 
-    kestrova::SsLogging log;
-    log.FileName = "Kestrova.log";
-    log.LogFilePath = host.path() / "logs";
+    const kestrova::SsLogging log = kestrova::makeAppLog(host.path());
     QuietUi ui;
     kestrova::CoreContext ctx(log, ui, memberServer);
     kestrova::DataCache cache(host.path() / "app" / "appdata" / "cache", hostPort);
     ctx.dataCache = &cache;
     kestrova::ExportState state;
     state.MonthFileTemplates = kestrova::makeMonthFileTemplates(options.newestYear);
-    kestrova::ExportSelection selection;
-    selection.StartYear = std::to_string(100 + options.fromYear % 100).substr(1);
-    for (std::size_t i = 0; i < kestrova::kIndexKindCount; ++i) {
-        selection.indexCodes.emplace_back(kestrova::DataKindCodes[kestrova::kFirstIndexKind + i]);
-    }
-    selection.commentEntries.fill(true);
-    selection.hostFolder = host.path();
+    kestrova::ExportSelection selection = everythingFrom(options.fromYear, host.path());
     {
         const std::time_t now = std::time(nullptr);
         std::tm local{};

@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "export/data_kinds.h"
+
 extern char** environ;
 
 namespace kestrova::bench {
@@ -198,6 +200,18 @@ double peakMemoryMiB() {
         }
     }
     return 0;
+}
+
+ExportSelection everythingFrom(int fromYear, const fs::path& hostFolder) {
+    ExportSelection selection;
+    selection.ThisWeekMode = 0;
+    selection.StartYear = std::to_string(100 + fromYear % 100).substr(1);
+    for (std::size_t i = 0; i < kIndexKindCount; ++i) {
+        selection.indexCodes.emplace_back(DataKindCodes[kFirstIndexKind + i]);
+    }
+    selection.commentEntries.fill(true);
+    selection.hostFolder = hostFolder;
+    return selection;
 }
 
 }  // namespace kestrova::bench

@@ -140,6 +140,10 @@ class HostFolder {
     fs::path path_;
 };
 
+/// A past-data export of everything: every month from January of `fromYear`, every index
+/// kind and every comment, into `hostFolder`.
+ExportSelection everythingFrom(int fromYear, const fs::path& hostFolder);
+
 /// Regular files below `folder`.
 std::size_t countFiles(const fs::path& folder);
 
