@@ -8,6 +8,7 @@
 #include "sample_server.h"
 #include "services/core_context.h"
 #include "services/meeting_days.h"
+#include "support/fixed_week_server.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -38,19 +39,6 @@ class Discovery : public ::testing::Test {
         ctx.raceAuthority = RaceAuthoritySite("http://" + server.hostPort());
     }
 
-    static sample::ServerOptions options() {
-        sample::ServerOptions o;
-        o.newestYear = 2026;
-        o.newestMonth = 11;
-        o.weekDays = {"20261205", "20261206"};
-        return o;
-    }
-
-    /// Started before the context below takes its port.
-    struct RunningServer : sample::SampleServer {
-        RunningServer() : SampleServer(options()) { start(); }
-    };
-
     void fault(FaultKind kind) {
         server.addFault({.path = "/JRADB/accessD.html", .pageCode = "pw01dli00/F3", .kind = kind});
     }
@@ -60,7 +48,7 @@ class Discovery : public ::testing::Test {
     test::TempDir dir;
     SsLogging log;
     test::RecordingUi ui;
-    RunningServer server;
+    test::FixedWeekServer server;
     CoreContext ctx{log, ui, MemberServer(server.hostPort(), "10")};
 };
 
