@@ -105,6 +105,8 @@ std::string GetKaisaiDay(CoreContext& ctx) {
     try {
         cJRA jra(ctx.log, ctx.ui, ctx.http, ctx.raceAuthority, ctx.memberServer, collector);
         jra.GetKaisaiDay();
+    } catch (const StopRequested&) {
+        throw;
     } catch (const std::exception& e) {
         ctx.log.ErrorLog(errorText(kDiscoveryTag, describeError(e)));
     }

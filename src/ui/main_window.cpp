@@ -595,6 +595,8 @@ void frmTFLink::startThisWeekDiscovery() {
         };
         try {
             week_ = thisWeekDays(ctx);
+        } catch (const StopRequested&) {
+            // The window is closing: nothing failed.
         } catch (const std::exception& error) {
             log_.ErrorLog(errorText(tag("GetKaisaiDay"), describeError(error)));
         }

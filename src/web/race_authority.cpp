@@ -142,6 +142,8 @@ class cJRA::Walk {
             request.Open("POST", url, false);
             request.setRequestHeader("Content-Type", "application/x-www-form-urlencoded");
             request_.emplace(std::move(request));
+        } catch (const StopRequested&) {
+            throw;
         } catch (const std::exception& e) {
             fail(e);
         }
@@ -158,6 +160,8 @@ class cJRA::Walk {
             }
             request_->send(formBody(code));
             answered = true;
+        } catch (const StopRequested&) {
+            throw;  // the caller's stop is no failure of the site
         } catch (const std::exception& e) {
             fail(e);
         }
@@ -298,7 +302,9 @@ std::int16_t cJRA::PreDataGet(std::string_view InFileNm, std::int16_t InMode) {
         if (InMode != 0) {
             return 0;
         }
-        if (UTF8_to_UNICODE(request.responseBody()).empty()) {
+        // Empty once decoded: nothing, or a byte order mark alone.
+        if (const std::string& body = request.responseBody();
+            body.empty() || body == "\xEF\xBB\xBF") {
             return -1;
         }
         const JraPage page{status, request.contentType(), request.responseBody()};
@@ -318,6 +324,8 @@ std::int16_t cJRA::PreDataGet(std::string_view InFileNm, std::int16_t InMode) {
         ui_.info(kTimeOutNotice);
         log_.TraceLog(errorText(kName, e.what()));
         return -1;
+    } catch (const StopRequested&) {
+        throw;
     } catch (const std::exception& e) {
         log_.ErrorLog(errorText(kName, describeError(e)));
         return -1;

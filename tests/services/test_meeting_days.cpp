@@ -69,6 +69,22 @@ TEST_F(Discovery, APageWithoutADateIsLoggedAndSkippedNotAnEmptyDay) {
               std::string::npos);
 }
 
+TEST_F(Discovery, AStopWhileAPageIsAwaitedEndsTheDiscoveryWithoutAnError) {
+    server.addFault({.path = "/JRADB/accessD.html",
+                     .kind = FaultKind::Slow,
+                     .delay = std::chrono::milliseconds(2000)});
+    int breaths = 0;
+    ctx.http.breathe = [&breaths] {
+        if (++breaths > 2) {
+            throw StopRequested();
+        }
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(GetKaisaiDay(ctx), StopRequested);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(logText().find("[ERROR]"), std::string::npos) << logText();
+}
+
 TEST_F(Discovery, AStalledSiteEndsTheDiscoveryWithItsLogLines) {
     ctx.http.receiveTimeout = std::chrono::milliseconds(200);
     server.addFault({.path = "/JRADB/accessD.html",
