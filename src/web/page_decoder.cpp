@@ -98,9 +98,22 @@ namespace {
 /// NUL is no character of a page: the parser would end a tag or text at it where a browser
 /// reads on. It becomes U+FFFD, as in a browser's text.
 void replaceNul(std::string& out, std::size_t from) {
-    for (auto pos = out.find('\0', from); pos != std::string::npos; pos = out.find('\0', pos)) {
-        out.replace(pos, 1, kReplacement);
+    const std::size_t first = out.find('\0', from);
+    if (first == std::string::npos) {
+        return;
     }
+    // One pass over the rest: a replacement in place would move the tail once per NUL.
+    std::string rest;
+    rest.reserve(out.size() - first + 2 * kReplacement.size());
+    for (std::size_t i = first; i < out.size(); ++i) {
+        if (out[i] == '\0') {
+            rest += kReplacement;
+        } else {
+            rest += out[i];
+        }
+    }
+    out.resize(first);
+    out += rest;
 }
 
 }  // namespace

@@ -146,6 +146,12 @@ TEST(PageDecoder, BrokenBytesBecomeReplacementCharacters) {
               "あ\uFFFD \uFFFD\uFFFD");
     EXPECT_EQ(decodePage("a\xE9\xA6", "text/html; charset=utf-8", 1).text, "a\uFFFD");
     EXPECT_EQ(decodePage("\xF0\x9F\x90\x8E!", "text/html; charset=utf-8", 1).text, "🐎!");
+    // NUL, which would end the parser's text, in runs and across pieces.
+    const std::string nuls("a\0\0b\0", 5);
+    EXPECT_EQ(decodePage(nuls, "text/html; charset=utf-8").text, "a\uFFFD\uFFFDb\uFFFD");
+    EXPECT_EQ(decodePage(nuls, "text/html; charset=utf-8", 2).text, "a\uFFFD\uFFFDb\uFFFD");
+    EXPECT_EQ(decodePage(std::string(1 << 20, '\0'), "text/html; charset=utf-8").text.size(),
+              3u << 20);
 }
 
 TEST(PageDecoder, ReadsUtf16WithBom) {
