@@ -49,8 +49,6 @@ class DataCache {
     /// Removes every entry; returns how many there were.
     std::size_t clear();
 
-    const std::filesystem::path& folder() const { return folder_; }
-
   private:
     std::filesystem::path entryPath(std::string_view fileName) const;
     void keepWithinLimit();

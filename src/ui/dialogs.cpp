@@ -94,10 +94,6 @@ void Dialogs::answerAutomatically() {
     automatic = true;
 }
 
-bool Dialogs::answersAutomatically() {
-    return automatic;
-}
-
 void Dialogs::setNextAnswer(Answer answer) {
     answers.push_back(answer);
 }

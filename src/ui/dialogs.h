@@ -36,7 +36,6 @@ class Dialogs {
                        const QString& title = {}, bool withCancel = false);
 
     static void answerAutomatically();
-    static bool answersAutomatically();
     static void setNextAnswer(Answer answer);
     /// The next folder the browser returns; an empty text cancels it.
     static void setNextFolder(const QString& folder);

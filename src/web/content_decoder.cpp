@@ -37,10 +37,6 @@ constexpr std::size_t kOutPiece = 64 * 1024;
 
 }  // namespace
 
-bool isKnownContentEncoding(std::string_view contentEncoding) {
-    return codingOf(contentEncoding) != Coding::Unknown;
-}
-
 struct ContentDecoder::Zlib {
     explicit Zlib(int bits) : windowBits(bits) { init(); }
     ~Zlib() { inflateEnd(&stream); }

@@ -39,7 +39,4 @@ class ContentDecoder {
     std::unique_ptr<Zlib> zlib_;
 };
 
-/// True for the encodings ContentDecoder undoes.
-bool isKnownContentEncoding(std::string_view contentEncoding);
-
 }  // namespace kestrova

@@ -20,7 +20,6 @@ class RaceAuthoritySite {
     explicit RaceAuthoritySite(std::string_view hostSetting);
     /// The address of an entry path ("/JRADB/accessD.html").
     std::string entryUrl(std::string_view path) const;
-    const std::string& base() const { return base_; }
 
   private:
     std::string base_;
