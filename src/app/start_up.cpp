@@ -105,8 +105,7 @@ StartUpEnd Main::afterFolders() {
         critical(ui::qtText(settings.problems.front()));
         return StartUpEnd::SettingsRefused;
     }
-    CoreContext ctx(*AppLog, *ui_, MemberServer(settings.memberHost, HttpSchemeSetting));
-    ctx.raceAuthority = RaceAuthoritySite(settings.raceAuthorityHost);
+    CoreContext ctx(*AppLog, *ui_, settings);
     if (!offerUpdate(ctx)) {
         return StartUpEnd::UpdaterStarted;
     }

@@ -93,11 +93,7 @@ struct Session {
           ui(env.out, env.err, env.progressColumns, &log),
           tag(std::move(tagText)) {}
 
-    CoreContext context() {
-        CoreContext ctx(log, ui, MemberServer(settings.memberHost, settings.schemeSetting));
-        ctx.raceAuthority = RaceAuthoritySite(settings.raceAuthorityHost);
-        return ctx;
-    }
+    CoreContext context() { return CoreContext(log, ui, settings); }
 
     /// Anything the command's own handling let through must not look like success.
     int unexpected(const std::exception& error) {

@@ -18,6 +18,11 @@ CoreContext::CoreContext(const SsLogging& log, UserInterface& ui, MemberServer s
     }
 }
 
+CoreContext::CoreContext(const SsLogging& log, UserInterface& ui, const ServerSettings& settings)
+    : CoreContext(log, ui, MemberServer(settings.memberHost, settings.schemeSetting)) {
+    raceAuthority = RaceAuthoritySite(settings.raceAuthorityHost);
+}
+
 void reportFailure(const CoreContext& ctx, std::string_view owner, std::string_view description) {
     const std::string text = errorText(owner, description);
     ctx.log.ErrorLog(text);

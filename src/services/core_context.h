@@ -28,6 +28,8 @@ struct CoreContext {
 
     CoreContext(const SsLogging& log, UserInterface& ui, MemberServer server,
                 HttpOptions options = {});
+    /// The member server and the racing authority's site as the settings file names them.
+    CoreContext(const SsLogging& log, UserInterface& ui, const ServerSettings& settings);
 };
 
 /// A failed step of an operation that reports its own failures: the error line goes to the

@@ -585,8 +585,7 @@ void frmTFLink::startThisWeekDiscovery() {
     lbl_Progress->setText(QStringLiteral("今週の開催日を確認しています..."));
     stopLoad_ = false;
     loadThread_.reset(QThread::create([this] {
-        CoreContext ctx(log_, *ui_, MemberServer(settings_.memberHost, settings_.schemeSetting));
-        ctx.raceAuthority = RaceAuthoritySite(settings_.raceAuthorityHost);
+        CoreContext ctx(log_, *ui_, settings_);
         // Closing the window during the discovery ends the request that is waiting.
         ctx.http.breathe = [this] {
             if (stopLoad_) {
@@ -709,8 +708,7 @@ void frmTFLink::cmd_TFJVOut_Click() {
     setExporting(true);
     progress_ = std::make_unique<Progress>(*this);
     exportThread_.reset(QThread::create([this, selection = std::move(selection)] {
-        CoreContext ctx(log_, *ui_, MemberServer(settings_.memberHost, settings_.schemeSetting));
-        ctx.raceAuthority = RaceAuthoritySite(settings_.raceAuthorityHost);
+        CoreContext ctx(log_, *ui_, settings_);
         std::optional<DataCache> cache =
             openDataCache(appFolder_, settings_.memberHost, settings_.dataCache);
         ctx.dataCache = cache ? &*cache : nullptr;
