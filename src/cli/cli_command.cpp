@@ -33,7 +33,7 @@ namespace {
 constexpr std::string_view kNoDaysThisWeek = "今週の開催日データはありません。";
 
 std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
-    return request.appFolder.value_or(env.defaultAppFolder);
+    return request.appFolder ? *request.appFolder : env.defaultAppFolder();
 }
 
 std::string tagOf(CommandKind kind) {
@@ -88,8 +88,9 @@ ExportSelection makeSelection(const ExportRequest& request, const SelectionCheck
 /// What every command that reaches a server needs: the log, the settings, a terminal face.
 struct Session {
     Session(const ExportRequest& request, const CliEnvironment& env, std::string tagText)
-        : log(makeAppLog(appFolderOf(request, env))),
-          settings(loadServerSettings(settingsFile(appFolderOf(request, env)))),
+        : appFolder(appFolderOf(request, env)),
+          log(makeAppLog(appFolder)),
+          settings(loadServerSettings(settingsFile(appFolder))),
           ui(env.out, env.err, env.progressColumns, &log),
           tag(std::move(tagText)) {}
 
@@ -102,6 +103,7 @@ struct Session {
         return kExitFailure;
     }
 
+    std::filesystem::path appFolder;
     SsLogging log;
     ServerSettings settings;
     TerminalUi ui;
@@ -140,19 +142,21 @@ std::string flatCell(std::string_view cell) {
 }  // namespace
 
 int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
-    const ParsedCommand parsed = parseCommandLine(args, env.today);
+    ParsedCommand parsed = parseCommandLine(args, env.today);
     const std::string tag = tagOf(parsed.kind);
     if (parsed.kind == CommandKind::Help) {
         env.out << helpText(static_cast<int>(env.today.year())) << std::flush;
         return kExitFinished;
     }
+    const bool folderGiven = parsed.request.appFolder.has_value();
+    parsed.request.appFolder = appFolderOf(parsed.request, env);
     if (parsed.kind == CommandKind::Error) {
         const SsLogging log = makeAppLog(appFolderOf(parsed.request, env));
         log.InfoLog(tag + joinArguments(args.subspan(1)));
         return refuse(log, env, tag, parsed.error, true);
     }
     if (const auto& folder = parsed.request.appFolder;
-        folder && !std::filesystem::is_directory(*folder)) {
+        folderGiven && !std::filesystem::is_directory(*folder)) {
         // Neither the settings nor the log can be reached; say so instead of writing nowhere.
         env.err << "アプリケーションフォルダがありません: " << pathText(*folder) << '\n'
                 << std::flush;
@@ -188,7 +192,7 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
     if (!check.ok) {
         return refuse(log, env, tag, check.message, false);
     }
-    const auto iniFile = settingsFile(appFolderOf(given, env));
+    const auto iniFile = settingsFile(session.appFolder);
     const std::filesystem::path hostFolder =
         given.hostFolder.value_or(readIniText(iniFile, "USE_OPT1", "TFJV_Path"));
     if (const auto problem = hostFolderProblem(hostFolder)) {
@@ -203,7 +207,7 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
     try {
         CoreContext ctx = session.context();
         std::optional<DataCache> cache =
-            openDataCache(appFolderOf(given, env), session.settings.memberHost,
+            openDataCache(session.appFolder, session.settings.memberHost,
                           session.settings.dataCache && !given.noCache);
         ctx.dataCache = cache ? &*cache : nullptr;
         ExportRequest request = given;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -19,8 +20,9 @@ struct CliEnvironment {
     /// Terminal width behind `err`; nullopt draws no progress line.
     std::optional<std::size_t> progressColumns;
     /// The application folder when --app-folder is not given (the window's: the executable's
-    /// folder, or the per-user folder where that cannot be written).
-    std::filesystem::path defaultAppFolder;
+    /// folder, or the per-user folder where that cannot be written). Asked only then: finding
+    /// it may test a folder by writing into it.
+    std::function<std::filesystem::path()> defaultAppFolder;
     std::chrono::year_month_day today;
 };
 

@@ -30,8 +30,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
     // The same application folder as the window's, so both read one settings file and
     // write one log.
-    const CliEnvironment env{std::cout, std::cerr, stderrTerminalColumns(),
-                             kestrova::chooseAppFolder(executableFolder(), userDataFolder()).folder,
-                             localToday()};
+    const CliEnvironment env{
+        std::cout, std::cerr, stderrTerminalColumns(),
+        [] { return kestrova::chooseAppFolder(executableFolder(), userDataFolder()).folder; },
+        localToday()};
     return runCli(args, env);
 }

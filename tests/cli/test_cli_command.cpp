@@ -25,7 +25,8 @@ class CliCommand : public ::testing::Test {
 
     int run(std::vector<std::string> args) {
         std::vector<std::string_view> views(args.begin(), args.end());
-        const CliEnvironment env{out_, err_, std::nullopt, app_, 2026y / December / 6d};
+        const CliEnvironment env{out_, err_, std::nullopt, [this] { return app_; },
+                                 2026y / December / 6d};
         return runCli(views, env);
     }
 
