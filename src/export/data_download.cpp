@@ -267,17 +267,29 @@ std::string megabytes(std::uint64_t bytes) {
 /// Stores a file the server sent with a validator. A cache that cannot be written costs the
 /// next export a download, nothing more: it is said once in the log.
 void keepInCache(CoreContext& ctx, DataCache& cache, std::string_view fileName,
-                 const DownloadSink::Headers& header, std::string contentType, std::string sent) {
+                 const DataCache::Entry& sent) {
     try {
-        cache.store(fileName, {.etag = header("ETag"),
-                               .lastModified = header("Last-Modified"),
-                               .contentEncoding = header("Content-Encoding"),
-                               .contentType = std::move(contentType),
-                               .body = std::move(sent)});
+        cache.store(fileName, sent);
     } catch (const std::exception& e) {
         ctx.log.WarnLog(std::string(kTag) + ": キャッシュに保存できませんでした。" +
                         describeError(e));
     }
+}
+
+/// The request for a data file; conditional when the cache holds a copy. The bytes as sent
+/// come back: the cache keeps them, the reader inflates them itself.
+HttpRequest openDataFileRequest(const HttpOptions& options, const MemberServer& server,
+                                std::string_view fileName,
+                                const std::optional<DataCache::Entry>& cached) {
+    HttpRequest request = CreateHttpRequest(options);
+    request.Open("GET", server.dataFileUrl(fileName));
+    if (cached && !cached->etag.empty()) {
+        request.setRequestHeader("If-None-Match", cached->etag);
+    } else if (cached && !cached->lastModified.empty()) {
+        request.setRequestHeader("If-Modified-Since", cached->lastModified);
+    }
+    request.setContentDecoding(false);
+    return request;
 }
 
 /// A data file's answer is held whole only up to this; a larger one (no real data file is)
@@ -289,11 +301,7 @@ constexpr std::size_t kMaxAheadBytes = 24u << 20;
 struct DataFilePrefetch::Answer {
     bool whole = false;
     int status = 0;
-    std::string contentType;
-    std::string contentEncoding;
-    std::string etag;
-    std::string lastModified;
-    std::string body;  ///< as sent
+    DataCache::Entry sent;  ///< the answer's headers and body as sent
     std::uint64_t received = 0;
     std::optional<DataCache::Entry> cached;  ///< what the request asked to be compared with
 };
@@ -323,14 +331,7 @@ void DataFilePrefetch::State::fetch(HttpOptions http, const MemberServer& server
                 throw StopRequested();
             }
         };
-        HttpRequest request = CreateHttpRequest(http);
-        request.Open("GET", server.dataFileUrl(fileName));
-        if (fetched.cached && !fetched.cached->etag.empty()) {
-            request.setRequestHeader("If-None-Match", fetched.cached->etag);
-        } else if (fetched.cached && !fetched.cached->lastModified.empty()) {
-            request.setRequestHeader("If-Modified-Since", fetched.cached->lastModified);
-        }
-        request.setContentDecoding(false);
+        HttpRequest request = openDataFileRequest(http, server, fileName, fetched.cached);
         struct Holder final : BodySink {
             explicit Holder(std::string& body) : body_(body) {}
             void onResponseStart(int, std::string_view) override {}
@@ -341,19 +342,19 @@ void DataFilePrefetch::State::fetch(HttpOptions http, const MemberServer& server
                 body_.append(chunk);
             }
             std::string& body_;
-        } holder(fetched.body);
+        } holder(fetched.sent.body);
         request.send({}, holder);
         fetched.status = request.Status();
-        fetched.contentType = request.contentType();
-        fetched.contentEncoding = request.responseHeader("Content-Encoding");
-        fetched.etag = request.responseHeader("ETag");
-        fetched.lastModified = request.responseHeader("Last-Modified");
+        fetched.sent.etag = request.responseHeader("ETag");
+        fetched.sent.lastModified = request.responseHeader("Last-Modified");
+        fetched.sent.contentEncoding = request.responseHeader("Content-Encoding");
+        fetched.sent.contentType = request.contentType();
         fetched.received = request.bytesReceived();
         fetched.whole = true;
     } catch (...) {
         // Whatever went wrong is met again, and reported, in its turn.
         fetched.whole = false;
-        fetched.body.clear();
+        fetched.sent.body.clear();
     }
     const std::lock_guard lock(mutex);
     answer = std::move(fetched);
@@ -404,33 +405,28 @@ TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view f
         std::string contentType;
         std::uint64_t received = 0;
         if (early != nullptr) {
-            header = [early](std::string_view name) -> std::string {
-                if (name == "Content-Encoding") {
-                    return early->contentEncoding;
+            header = [&sent = early->sent](std::string_view name) -> std::string {
+                if (name == "ETag") {
+                    return sent.etag;
                 }
-                return name == "ETag" ? early->etag : early->lastModified;
+                if (name == "Last-Modified") {
+                    return sent.lastModified;
+                }
+                return name == "Content-Encoding" ? sent.contentEncoding : std::string();
             };
         } else {
             cached = cache ? cache->find(fileName) : std::nullopt;
-            http.emplace(CreateHttpRequest(ctx.http));
-            http->Open("GET", ctx.memberServer.dataFileUrl(fileName));
-            if (cached && !cached->etag.empty()) {
-                http->setRequestHeader("If-None-Match", cached->etag);
-            } else if (cached && !cached->lastModified.empty()) {
-                http->setRequestHeader("If-Modified-Since", cached->lastModified);
-            }
-            // The bytes as sent go into the cache; the sink inflates them itself.
-            http->setContentDecoding(false);
+            http.emplace(openDataFileRequest(ctx.http, ctx.memberServer, fileName, cached));
             header = [&http](std::string_view name) { return http->responseHeader(name); };
         }
         DownloadSink sink(!probeOnly, cache != nullptr, reader, state, ctx.log, fileName, header);
         const std::optional<DataCache::Entry>& compared = early ? early->cached : cached;
         if (early != nullptr) {
             result.status = early->status;
-            contentType = early->contentType;
+            contentType = early->sent.contentType;
             received = early->received;
             if (result.status != 304) {
-                sink.replayAnswer(result.status, contentType, early->body);
+                sink.replayAnswer(result.status, contentType, early->sent.body);
             }
         } else {
             http->send({}, sink);
@@ -461,12 +457,16 @@ TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view f
             --state.TFDataRowCount;  // the header row
             LogOut(ctx.ui, ctx.log, std::to_string(state.TFDataRowCount) + "件取得しました...");
             ctx.log.TraceLog(std::string(kTag) + "3");
-            const bool validated = !header("ETag").empty() || !header("Last-Modified").empty();
             if (cache && sink.keptSentBytes()) {
-                keepInCache(ctx, *cache, fileName, header, contentType,
-                            std::move(sink.sentBytes()));
-            } else if (cache && early != nullptr && validated && early->status == 200) {
-                keepInCache(ctx, *cache, fileName, header, contentType, std::move(early->body));
+                keepInCache(ctx, *cache, fileName,
+                            {.etag = header("ETag"),
+                             .lastModified = header("Last-Modified"),
+                             .contentEncoding = header("Content-Encoding"),
+                             .contentType = contentType,
+                             .body = std::move(sink.sentBytes())});
+            } else if (cache && early != nullptr && early->status == 200 &&
+                       (!early->sent.etag.empty() || !early->sent.lastModified.empty())) {
+                keepInCache(ctx, *cache, fileName, early->sent);
             }
         }
         result.ok = true;
