@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Usage: fuzz.sh [SECONDS [TARGET...]]
+# Usage: fuzz.sh [SECONDS|replay] [TARGET...]
 # Builds the libFuzzer targets of fuzz/ with clang and the sanitizers into build-fuzz/ (or
-# $KESTROVA_FUZZ_BUILD_DIR) and runs each named target (by default those in default_targets)
-# for SECONDS (default 60) from a fresh copy of its seed corpus. Exits non-zero when any of
-# them crashes, leaks, hangs or reports undefined behaviour; the input that did it is kept
-# under <build dir>/fuzz/runs/<target>/artifacts/. KESTROVA_FUZZ_SEED fixes libFuzzer's seed,
-# so that a short run walks the same inputs each time.
+# $KESTROVA_FUZZ_BUILD_DIR).
+#   fuzz.sh SECONDS  searches: runs each named target (by default all) for SECONDS (default 60)
+#                    from a fresh copy of its corpus, with a fresh seed; the input that fails
+#                    is kept under <build dir>/fuzz/runs/<target>/artifacts/.
+#   fuzz.sh replay   runs every input of every corpus once through its target and searches
+#                    nothing: the same inputs every time, so the same verdict on the same
+#                    commit (the test command runs this).
+# Exits non-zero when any target crashes, leaks, hangs or reports undefined behaviour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,8 +16,8 @@ all_targets=(html_tables charset ini_file race_keys)
 default_targets=(html_tables charset ini_file race_keys)
 
 seconds="${1:-60}"
-if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: $0 [SECONDS [TARGET...]]  (targets: ${all_targets[*]})" >&2
+if ! [[ "$seconds" =~ ^([1-9][0-9]*|replay)$ ]]; then
+  echo "usage: $0 [SECONDS|replay] [TARGET...]  (targets: ${all_targets[*]})" >&2
   exit 2
 fi
 shift $(($# > 0 ? 1 : 0))
@@ -46,27 +49,37 @@ tmp_root="$(mktemp -d "$tmp_parent/kestrova-fuzz.XXXXXX")"
 trap 'rm -rf "$tmp_root"' EXIT
 failed=()
 for target in "${targets[@]}"; do
-  # The repository's corpus stays as it is: new inputs go to a work copy.
-  work="$out/$target/corpus"
   artifacts="$out/$target/artifacts"
   log="$out/$target/fuzz.log"
-  rm -rf "$work"
-  mkdir -p "$work" "$artifacts" "$tmp_root/$target"
-  cp fuzz/corpus/"$target"/* "$work"/
+  mkdir -p "$artifacts" "$tmp_root/$target"
   status=0
-  TMPDIR="$tmp_root/$target" "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
-    ${KESTROVA_FUZZ_SEED:+-seed="$KESTROVA_FUZZ_SEED"} \
-    -dict="fuzz/$target.dict" -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1 || status=$?
-  done_line="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true)"
-  runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
+  if [ "$seconds" = replay ]; then
+    # Files, not a folder: libFuzzer runs each once and mutates nothing.
+    inputs=(fuzz/corpus/"$target"/*)
+    TMPDIR="$tmp_root/$target" "$build_dir/fuzz/fuzz_$target" -timeout=25 \
+      -artifact_prefix="$artifacts/" "${inputs[@]}" >"$log" 2>&1 || status=$?
+    summary="${#inputs[@]} corpus inputs replayed"
+  else
+    # The repository's corpus stays as it is: new inputs go to a work copy.
+    work="$out/$target/corpus"
+    rm -rf "$work"
+    mkdir -p "$work"
+    cp fuzz/corpus/"$target"/* "$work"/
+    TMPDIR="$tmp_root/$target" "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" \
+      -timeout=25 -print_final_stats=1 -dict="fuzz/$target.dict" \
+      -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1 || status=$?
+    done_line="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true)"
+    runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
+    cov="$(sed -E -n 's/.*(cov: [0-9]+ ft: [0-9]+ corp: [^ ]+).*/\1/p' <<<"$done_line")"
+    summary="${runs:-?} runs in ${seconds} s, ${cov:-no DONE line}"
+  fi
   if [ "$status" -ne 0 ] || grep -qE 'ERROR: (Address|Leak|Undefined)Sanitizer|runtime error:' "$log"; then
-    echo "fuzz_$target: FAILED (exit $status) after ${runs:-?} runs; log: $log"
-    grep -E 'ERROR:|runtime error:|CHECK FAILED|==kestrova-fuzz==|Test unit written' "$log" |
-      head -n 8 | cut -c 1-300 | sed 's/^/  /'
+    echo "fuzz_$target: FAILED (exit $status); log: $log"
+    grep -E 'ERROR:|runtime error:|CHECK FAILED|==kestrova-fuzz==|Test unit written|^Running:' "$log" |
+      tail -n 8 | cut -c 1-300 | sed 's/^/  /'
     failed+=("$target")
   else
-    cov="$(sed -E -n 's/.*(cov: [0-9]+ ft: [0-9]+ corp: [^ ]+).*/\1/p' <<<"$done_line")"
-    echo "fuzz_$target: ok, ${runs:-?} runs in ${seconds} s, ${cov:-no DONE line}"
+    echo "fuzz_$target: ok, $summary"
   fi
 done
 

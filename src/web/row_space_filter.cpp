@@ -136,10 +136,15 @@ void RowSpaceFilter::filter(std::string& text) {
     const char* in = text.data();
     const char* const end = in + text.size();
     if (skipping_) {
+        const char* const from = in;
         while (in < end && isHtmlSpace(*in)) {
             ++in;
         }
         skipping_ = in == end;
+        if (in != from) {
+            // After joined cells the parser saw "<td>" and white space: text, as here.
+            seam_ = seam_ == Seam::CellsJoined ? Seam::None : Seam::SpaceDropped;
+        }
     }
     // A tag or comment that began in the last piece goes on here.
     if (markup_ != Markup::None) {
@@ -147,6 +152,7 @@ void RowSpaceFilter::filter(std::string& text) {
     }
     while (in < end) {
         char c = '\0';
+        const char* const textStart = out;
         while (in < end) {
             c = *in++;
             *out++ = c;
@@ -154,14 +160,19 @@ void RowSpaceFilter::filter(std::string& text) {
                 break;
             }
         }
+        const bool markupNext = c == '<' || c == '&';
+        if (out - textStart > (markupNext ? 1 : 0)) {
+            seam_ = Seam::None;
+        }
         if (c == '&') {
             --out;
             if (!takeReference(in, end, out)) {
                 break;  // held for the next piece
             }
+            seam_ = Seam::None;
             continue;
         }
-        if (c != '<') {
+        if (!markupNext) {
             break;
         }
         const char* const open = in - 1;
@@ -175,6 +186,7 @@ void RowSpaceFilter::filter(std::string& text) {
         if (!isRowTagName(name)) {
             // Other markup: the parser's state is no longer what this filter can be sure of.
             plainCell_ = false;
+            seam_ = Seam::None;
             const bool letter = ((*name | 0x20) >= 'a' && (*name | 0x20) <= 'z');
             if (*in == '!' && in[1] == '-' && in[2] == '-') {
                 markup_ = Markup::Comment;
@@ -208,6 +220,7 @@ void RowSpaceFilter::filter(std::string& text) {
             }
             // Too long to hold: passed on unfiltered, and nothing is assumed of it.
             plainCell_ = false;
+            seam_ = Seam::None;
             cell_ = 0;
             rowOpen_ = false;
             markup_ = scan;
@@ -226,6 +239,7 @@ void RowSpaceFilter::filter(std::string& text) {
             while (in <= close) {
                 *out++ = *in++;
             }
+            seam_ = Seam::None;
             if (close[-1] == '/') {
                 // "<td/>" is a cell the parser ends at once: nothing of it is plain.
                 cell_ = 0;
@@ -242,6 +256,7 @@ void RowSpaceFilter::filter(std::string& text) {
                 plainCell_ = true;
             }
             // White space that follows leads a cell (innerText drops it) or is row content.
+            seam_ = next != in ? Seam::SpaceDropped : Seam::None;
             in = next;
             skipping_ = in == end;
             continue;
@@ -261,8 +276,10 @@ void RowSpaceFilter::filter(std::string& text) {
                     *out++ = b;
                 }
                 in = nextEnd + 1;
+                seam_ = Seam::CellsJoined;
                 while (in < end && isHtmlSpace(*in)) {
                     ++in;
+                    seam_ = Seam::None;
                 }
                 skipping_ = in == end;
                 continue;
@@ -276,7 +293,9 @@ void RowSpaceFilter::filter(std::string& text) {
             *out++ = *in++;
         }
         plainCell_ = false;
+        seam_ = Seam::None;
         if (endsCell || endsRow) {
+            seam_ = next != in ? Seam::SpaceDropped : Seam::None;
             cell_ = 0;
             rowOpen_ = rowOpen_ && !endsRow;
             // After a closed cell or row, white space is row or table content no cell holds.
@@ -340,6 +359,16 @@ const char* RowSpaceFilter::copyMarkup(const char* in, const char* end, char*& o
 }
 
 void RowSpaceFilter::finish(std::string& text) {
+    // A lone "&" at the very end is the one place where the parser reads text differently
+    // after a tag than after text: it drops the "&" after a tag and keeps it after text. Give
+    // it the neighbour it had in the page.
+    if (held_ == "&") {
+        if (seam_ == Seam::CellsJoined) {
+            held_.clear();
+        } else if (seam_ == Seam::SpaceDropped) {
+            held_.insert(0, " ");
+        }
+    }
     text.append(held_);
     held_.clear();
 }

@@ -41,6 +41,10 @@ class RowSpaceFilter {
 
   private:
     enum class Markup { None, StartTag, Declaration, Comment };
+    /// What the filter changed just before the current place, where the parser would still
+    /// see the difference: a lone "&" that ends the page is text after text, but dropped
+    /// right after a tag.
+    enum class Seam { None, SpaceDropped, CellsJoined };
 
     /// The ">" that ends the tag whose remaining bytes begin at `from`, or nullptr when the
     /// piece ends first (`quote` then says whether a quoted value is still open).
@@ -65,6 +69,7 @@ class RowSpaceFilter {
     Markup markup_ = Markup::None;  ///< markup that goes on from the last piece
     char tagQuote_ = 0;             ///< an open quoted value in it
     int commentDashes_ = 0;         ///< "-" just before, in a comment
+    Seam seam_ = Seam::None;        ///< nothing written since it
 };
 
 }  // namespace kestrova
