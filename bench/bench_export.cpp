@@ -98,7 +98,7 @@ Options parseOptions(int argc, char** argv) {
 }
 
 struct TimedExport {
-    kestrova::ExportOutcome outcome = kestrova::ExportOutcome::NotStarted;
+    kestrova::ExportResult result;
     double seconds = 0;
     PhaseTimer phases;
 };
@@ -107,7 +107,7 @@ TimedExport timedExport(kestrova::CoreContext& ctx, kestrova::ExportState& state
                         const kestrova::ExportSelection& selection) {
     TimedExport timed;
     const auto start = Clock::now();
-    timed.outcome = kestrova::TFJV_CsvOut(ctx, state, selection, &timed.phases);
+    timed.result = kestrova::TFJV_CsvOut(ctx, state, selection, &timed.phases);
     timed.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return timed;
 }
@@ -159,8 +159,8 @@ int run(const Options& options) {
 
     const TimedExport first = timedExport(ctx, state, selection);
     const double peak = peakMemoryMiB();
-    if (first.outcome != kestrova::ExportOutcome::Finished || state.FilesFailed != 0) {
-        std::cerr << "the export did not finish cleanly (" << state.FilesFailed
+    if (!first.result.complete()) {
+        std::cerr << "the export did not finish cleanly (" << first.result.filesFailed
                   << " files failed); last line: " << ui.last << "\n"
                   << ui.messages;
         return 1;
@@ -175,7 +175,7 @@ int run(const Options& options) {
                 static_cast<double>(warmUp.bodyBytes) / kMiB,
                 static_cast<unsigned long long>(warmUp.bodyBytes), files.size());
     std::printf("files written: %zu (%lld counted by the run), activity lines: %ld\n", written,
-                static_cast<long long>(state.FilesWritten), ui.lines);
+                static_cast<long long>(first.result.filesWritten), ui.lines);
     std::printf("export: %.2f s wall; curl: %.2f s wall for the same files\n", first.seconds,
                 curl.seconds);
     printPhases(first.phases);
@@ -185,8 +185,9 @@ int run(const Options& options) {
                 static_cast<double>(warmUp.bodyBytes) / kMiB / exportCpu);
     if (options.again) {
         const TimedExport second = timedExport(ctx, state, selection);
-        std::printf("again over the first run's files: %.2f s wall%s\n", second.seconds,
-                    second.outcome == kestrova::ExportOutcome::Finished ? "" : " (not finished)");
+        std::printf(
+            "again over the first run's files: %.2f s wall%s\n", second.seconds,
+            second.result.outcome == kestrova::ExportOutcome::Finished ? "" : " (not finished)");
         printPhases(second.phases);
     }
     std::printf("targets: >= 40 MB/s, < 96 MB peak (MB = 1024 * 1024 bytes)\n");

@@ -135,9 +135,9 @@ int run(const Options& options) {
         const auto start = Clock::now();
         const auto sentBefore = bytesSent(hostPort);
         PhaseTimer phases;
-        const auto outcome = kestrova::TFJV_CsvOut(ctx, state, selection, &phases);
+        const auto result = kestrova::TFJV_CsvOut(ctx, state, selection, &phases);
         printPhases(phases);
-        if (outcome != kestrova::ExportOutcome::Finished || state.FilesFailed != 0) {
+        if (!result.complete()) {
             throw std::runtime_error("the export did not finish cleanly; last line: " + ui.last +
                                      "\n" + ui.messages);
         }

@@ -92,7 +92,7 @@ class PhaseTimer : public ExportProgress {
     void fileStarted(std::string_view, std::size_t) override { switchTo(&fetching); }
     void dayStarted(std::string_view) override { switchTo(&writing); }
     void dayFinished(std::string_view, std::int64_t) override { switchTo(&other); }
-    void runEnded(ExportOutcome) override { switchTo(&other); }
+    void runEnded(const ExportResult&) override { switchTo(&other); }
 
     struct Phase {
         double wall = 0;

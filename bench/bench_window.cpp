@@ -278,15 +278,15 @@ int run(const Options& options) {
     std::printf("  CPU: %.2f s in all, %.2f s of it on the GUI thread\n",
                 cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpu,
                 cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - guiCpu);
-    const auto& state = window.exportState();
-    if (window.lastOutcome() != kestrova::ExportOutcome::Finished || state.FilesFailed != 0) {
-        std::cerr << "the window's export did not finish cleanly (" << state.FilesFailed
+    const auto& result = window.lastResult();
+    if (!result.complete()) {
+        std::cerr << "the window's export did not finish cleanly (" << result.filesFailed
                   << " files failed)\n";
         return 1;
     }
     const auto lines = window.findChild<QListWidget*>(QStringLiteral("lst_Log"))->count();
     std::printf("window: %.2f s wall, %lld files written, %d activity lines\n", seconds,
-                static_cast<long long>(state.FilesWritten), lines);
+                static_cast<long long>(result.filesWritten), lines);
 
     QProcess plain;
     plain.start(QStringLiteral(KESTROVA_BENCH_EXPORT_EXE),

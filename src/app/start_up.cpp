@@ -26,14 +26,6 @@
 
 namespace kestrova::app {
 
-namespace {
-
-void critical(const QString& text) {
-    ui::Dialogs::show(nullptr, ui::BoxKind::Critical, text);
-}
-
-}  // namespace
-
 StartUpEnvironment thisProcess() {
     StartUpEnvironment env;
     env.executableFolder = ui::filePath(QCoreApplication::applicationDirPath());
@@ -69,27 +61,44 @@ StartUpEnd Main::run() {
     AppLog->InfoLog("Main:mDir");
     if (!mDir(appFolder_.folder, *AppLog, *ui_)) {
         critical(ui::qtText(kFolderFailureMessage));
+        closeSplash();
         return StartUpEnd::FolderFailure;
     }
+    StartUpEnd end = StartUpEnd::Failed;
     try {
-        return afterFolders();
+        end = afterFolders();
     } catch (const std::exception& error) {
         const std::string description = describeError(error);
         AppLog->ErrorLog(errorText("Main", description));
         critical(ui::qtText("<<" + description + ">>"));
-        return StartUpEnd::Failed;
     }
+    closeSplash();
+    return end;
 }
 
 void Main::showSplash() {
-    frmSplash splash(*AppLog);
-    splash.show();
+    splash_ = std::make_unique<frmSplash>(*AppLog);
+    splash_->show();
+    // The start-up's questions and warnings stand in front of it.
+    ui_->setWindow(splash_.get());
     QCoreApplication::processEvents();
-    // The splash stays for its time; it paints meanwhile but takes no clicks.
+    // The splash stays for its time; it paints meanwhile but takes no clicks. It stays up
+    // through the start-up requests, until the main window shows.
     QEventLoop wait;
     QTimer::singleShot(env_.splashTime, &wait, &QEventLoop::quit);
     wait.exec(QEventLoop::ExcludeUserInputEvents);
-    splash.kill();
+}
+
+void Main::closeSplash() {
+    if (splash_) {
+        ui_->setWindow(nullptr);
+        splash_->kill();
+        splash_.reset();
+    }
+}
+
+void Main::critical(const QString& text) {
+    ui::Dialogs::show(splash_.get(), ui::BoxKind::Critical, text);
 }
 
 StartUpEnd Main::afterFolders() {
@@ -118,6 +127,7 @@ StartUpEnd Main::afterFolders() {
         std::make_unique<ui::frmTFLink>(ui::MainWindowSetup{*AppLog, appFolder_.folder, settings});
     window_->Form_Load();
     window_->show();
+    closeSplash();
     return StartUpEnd::MainWindowShown;
 }
 
@@ -127,8 +137,8 @@ bool Main::offerUpdate(CoreContext& ctx) {
     if (!check.UpdateAvailable) {
         return true;
     }
-    if (ui::QuestionBox(ui::qtText(updateOfferMessage(check, AppVersion()))) !=
-        static_cast<int>(Answer::Yes)) {
+    if (ui::QuestionBox(ui::qtText(updateOfferMessage(check, AppVersion())), {}, false,
+                        splash_.get()) != static_cast<int>(Answer::Yes)) {
         return true;
     }
     // The updater comes with the program, so it lies beside the executable; it is started
@@ -140,7 +150,7 @@ bool Main::offerUpdate(CoreContext& ctx) {
     }
     AppLog->ErrorLog(errorText("Main", "アップデートプログラムを起動できませんでした。(" +
                                            ui::utf8Text(QDir::toNativeSeparators(updater)) + ")"));
-    ui::Dialogs::show(nullptr, ui::BoxKind::Warning, ui::qtText(kUpdaterFailedMessage));
+    ui::Dialogs::show(splash_.get(), ui::BoxKind::Warning, ui::qtText(kUpdaterFailedMessage));
     return true;
 }
 

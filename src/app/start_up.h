@@ -23,6 +23,8 @@ class frmTFLink;
 
 namespace kestrova::app {
 
+class frmSplash;
+
 /// Where a start happens.
 struct StartUpEnvironment {
     std::filesystem::path executableFolder;
@@ -30,6 +32,7 @@ struct StartUpEnvironment {
     std::filesystem::path userDataFolder;
     /// The single-instance lock, in a per-user folder.
     QString lockFile;
+    /// The splash's time at least; it stays up until the main window shows.
     std::chrono::milliseconds splashTime{2000};
 };
 
@@ -69,12 +72,16 @@ class Main {
     /// The update offer; false when the updater took over.
     bool offerUpdate(CoreContext& ctx);
     void showSplash();
+    void closeSplash();
+    /// A start-up message box, in front of the splash.
+    void critical(const QString& text);
 
     StartUpEnvironment env_;
     std::unique_ptr<QLockFile> lock_;
     AppFolder appFolder_;
     std::optional<SsLogging> AppLog;
     std::unique_ptr<ui::QtUserInterface> ui_;
+    std::unique_ptr<frmSplash> splash_;
     std::unique_ptr<ui::frmTFLink> window_;
     std::string HttpSchemeSetting;
 };

@@ -228,12 +228,12 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
         }
         ExportState state;
         state.MonthFileTemplates = makeMonthFileTemplates(static_cast<int>(env.today.year()));
-        switch (
-            TFJV_CsvOut(ctx, state, makeSelection(request, check, hostFolder, env.today), &ui)) {
+        const ExportResult result =
+            TFJV_CsvOut(ctx, state, makeSelection(request, check, hostFolder, env.today), &ui);
+        switch (result.outcome) {
             case ExportOutcome::Finished:
                 // The run has named its problems; a scheduler must not count it a success.
-                return state.FilesFailed > 0 || state.Problems > 0 ? kExitIncomplete
-                                                                   : kExitFinished;
+                return result.complete() ? kExitFinished : kExitIncomplete;
             case ExportOutcome::Aborted:
             case ExportOutcome::Stopped:
                 return kExitAborted;

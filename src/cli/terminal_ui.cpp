@@ -69,7 +69,7 @@ void TerminalUi::dayFinished(std::string_view, std::int64_t filesWritten) {
     redrawIfDue();
 }
 
-void TerminalUi::runEnded(ExportOutcome) {
+void TerminalUi::runEnded(const ExportResult&) {
     running_ = false;
     if (bar_) {
         bar_->clear();

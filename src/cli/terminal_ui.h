@@ -39,7 +39,7 @@ class TerminalUi : public UserInterface, public ExportProgress {
     void runStarted(std::size_t plannedFiles) override;
     void fileStarted(std::string_view fileName, std::size_t index) override;
     void dayFinished(std::string_view dayKey, std::int64_t filesWritten) override;
-    void runEnded(ExportOutcome outcome) override;
+    void runEnded(const ExportResult& result) override;
     /// A stop signal (Ctrl-C, SIGTERM) ends the run as the window's stop button does.
     bool stopRequested() override;
 

@@ -475,6 +475,7 @@ TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view f
     } catch (const std::exception& e) {
         reportFailure(ctx, kTag, e);
         result.ok = false;
+        result.failure = describeError(e);
     }
     return result;
 }

@@ -27,6 +27,8 @@ struct TFDataResult {
     std::int32_t status = 0;
     /// The header key (cell (0,0) up to the first ":") of a file that was read; "" otherwise.
     std::string key;
+    /// What went wrong, when not ok (as the warning said it).
+    std::string failure;
 };
 
 /// The next data file of a run, fetched on a thread of its own while the run writes the

@@ -70,8 +70,13 @@ std::string lastMonthKey(std::chrono::year_month_day today) {
 class ExportRun {
   public:
     ExportRun(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
-              ExportProgress& progress, HostWriter& host)
-        : ctx_(ctx), state_(state), selection_(selection), progress_(progress), host_(host) {}
+              ExportProgress& progress, HostWriter& host, ExportResult& result)
+        : ctx_(ctx),
+          state_(state),
+          selection_(selection),
+          progress_(progress),
+          host_(host),
+          result_(result) {}
 
     std::size_t plannedFiles() const {
         if (selection_.ThisWeekMode != 0) {
@@ -101,9 +106,11 @@ class ExportRun {
             }
             lastMonth_ = download.key.substr(0, 6);
             const RecordSelection records = selectRecords(lastMonth_, fileName);
+            beginPeriod(monthText(lastMonth_));
             for (const auto& dayKey : dayKeyList(state_.TFDataTable, records.rows, download.key)) {
                 dayGroup(dayKey, records.rows);
             }
+            endPeriod();
         }
         reportPassEnd({});
         return ExportOutcome::Finished;
@@ -125,18 +132,22 @@ class ExportRun {
                     " の有効なデータがないため、ファイルを出力しませんでした。";
                 LogOut(ctx_.ui, ctx_.log, line);
                 ctx_.log.WarnLog(std::string(kRunTag) + ": " + page + ": " + line);
-                ++state_.Problems;
+                ++result_.problems;
                 continue;
             }
+            beginPeriod(dayText(download.key));
             dayGroup(download.key, records.rows);
+            endPeriod();
         }
         return ExportOutcome::Finished;
     }
 
-    /// Shows the download failure notice and ends the activity list with the abort line.
-    void reportAbort() {
-        ctx_.ui.info(kDownloadFailureNotice);
-        LogOut(ctx_.ui, ctx_.log, kAbortedLine);
+    /// A run that ends before its work is done: names the month or day it left part-way
+    /// (only when a file of it was written or tried).
+    void noteIncomplete() {
+        if (!current_.empty() && result_.filesWritten + result_.filesFailed > filesAtPeriodStart_) {
+            result_.leftIncomplete = current_;
+        }
     }
 
   private:
@@ -163,6 +174,17 @@ class ExportRun {
         return names;
     }
 
+    /// The files of a month (past data) or a day (this week) are being written.
+    void beginPeriod(std::string text) {
+        current_ = std::move(text);
+        filesAtPeriodStart_ = result_.filesWritten + result_.filesFailed;
+    }
+    void endPeriod() {
+        result_.lastComplete = std::move(current_);
+        current_.clear();
+        ++result_.periodsWritten;
+    }
+
     static std::string nextOf(const std::vector<std::string>& names, std::size_t at) {
         return at + 1 < names.size() ? names[at + 1] : std::string();
     }
@@ -180,6 +202,7 @@ class ExportRun {
             ahead_.emplace(ctx_, next);
         }
         if (!answer.ok) {
+            result_.reason = fileName + " を取得できませんでした。" + answer.failure;
             result.failed = true;
             return result;
         }
@@ -189,12 +212,13 @@ class ExportRun {
         }
         if (answer.status != kStatusOk) {
             // Nothing was read: going on would write the previous file's rows again.
-            ctx_.log.ErrorLog(errorText(kRunTag, fileName + " の取得でサーバーが状態 " +
-                                                     std::to_string(answer.status) +
-                                                     " を返しました。"));
+            result_.reason = fileName + " の取得でサーバーが状態 " + std::to_string(answer.status) +
+                             " を返しました。";
+            ctx_.log.ErrorLog(errorText(kRunTag, result_.reason));
             result.failed = true;
             return result;
         }
+        ++result_.filesRead;
         result.key = answer.key;
         return result;
     }
@@ -222,7 +246,7 @@ class ExportRun {
                                      "のデータがサーバーにありません。それ以降は出力していません。";
             LogOut(ctx_.ui, ctx_.log, line);
             ctx_.log.WarnLog(std::string(kRunTag) + ": " + line);
-            ++state_.Problems;
+            ++result_.problems;
         }
         LogOut(ctx_.ui, ctx_.log, written);
     }
@@ -249,7 +273,7 @@ class ExportRun {
                 ctx_.ui, ctx_.log,
                 "選択データ（指数） " + std::to_string(state_.OutputCount) + "件出力しました...");
         }
-        progress_.dayFinished(dayKey, state_.FilesWritten);
+        progress_.dayFinished(dayKey, result_.filesWritten);
     }
 
     /// Ends the run here when the user asked it to stop: between two files, never inside one.
@@ -286,8 +310,8 @@ class ExportRun {
     /// Adds a writer's lines to OutputCount and its files to the run's counts.
     void count(const WriterResult& written) {
         state_.OutputCount += written.lines;
-        state_.FilesWritten += written.files;
-        state_.FilesFailed += written.failedFiles;
+        result_.filesWritten += written.files;
+        result_.filesFailed += written.failedFiles;
     }
 
     CoreContext& ctx_;
@@ -295,58 +319,92 @@ class ExportRun {
     const ExportSelection& selection_;
     ExportProgress& progress_;
     HostWriter& host_;
+    ExportResult& result_;
     std::size_t downloads_ = 0;
     std::string lastMonth_;  ///< yyyymm of the last month file read
+    std::string current_;    ///< the month or day being written
+    std::int64_t filesAtPeriodStart_ = 0;
     std::optional<DataFilePrefetch> ahead_;
 };
 
 /// The host folder opened and locked for this run; nothing when it cannot be (the reason has
 /// been shown and logged).
 std::optional<HostWriter> openHostFolder(CoreContext& ctx, const ExportSelection& selection,
-                                         bool& busy) {
+                                         ExportResult& result) {
     try {
         HostWriter host(selection.hostFolder);
         if (!host.lock()) {
-            busy = true;
-            ctx.log.WarnLog(std::string(kRunTag) + ": " + std::string(kHostFolderBusy) + " (" +
+            result.outcome = ExportOutcome::HostFolderBusy;
+            result.reason = replaceAll(kHostFolderBusy, "\r\n", "");
+            ctx.log.WarnLog(std::string(kRunTag) + ": " + result.reason + " (" +
                             pathText(selection.hostFolder) + ")");
             ctx.ui.info(kHostFolderBusy);
+            LogOut(ctx.ui, ctx.log, result.reason);
             return std::nullopt;
         }
         return host;
     } catch (const std::exception& e) {
-        reportFailure(ctx, kRunTag, describeError(e));
+        result.reason = describeError(e);
+        reportFailure(ctx, kRunTag, result.reason);
         return std::nullopt;
     }
 }
 
+/// The activity lines of a run that did not finish: why, how far it got, and the abort line.
+void reportUnfinished(CoreContext& ctx, const ExportResult& result) {
+    if (!result.reason.empty()) {
+        LogOut(ctx.ui, ctx.log, replaceAll(result.reason, "\r\n", " "));
+    }
+    std::string reached;
+    if (!result.lastComplete.empty()) {
+        reached = result.lastComplete + "分まで出力しました。";
+    }
+    if (!result.leftIncomplete.empty()) {
+        reached += result.leftIncomplete + "分は途中までです。";
+    }
+    if (!reached.empty()) {
+        LogOut(ctx.ui, ctx.log, reached);
+    }
+    LogOut(ctx.ui, ctx.log, kAbortedLine);
+}
+
+/// The warning that ends a run which finished without writing everything.
+std::string unfinishedWorkNotice(const ExportResult& result) {
+    std::string text = "出力処理は終了しましたが、出力できなかったデータがあります。\r\n";
+    if (result.filesFailed > 0) {
+        text += "\r\n書き込めなかったファイル：" + std::to_string(result.filesFailed) + "件";
+    }
+    if (result.problems > 0) {
+        text += "\r\n出力できなかった月・日：" + std::to_string(result.problems) + "件";
+    }
+    return text + "\r\n\r\n詳しくは画面の記録とログを確認して下さい。";
+}
+
 }  // namespace
 
-ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
-                          ExportProgress* progress) {
+ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
+                         ExportProgress* progress) {
     ExportProgress silent;
     ExportProgress& report = progress ? *progress : silent;
     ctx.log.TraceLog(kRunTag);
     state.ThisWeekMode = selection.ThisWeekMode;
     state.StartYear = selection.StartYear;
-    state.FilesWritten = 0;
-    state.FilesFailed = 0;
-    state.Problems = 0;
 
-    bool busy = false;
-    std::optional<HostWriter> host = openHostFolder(ctx, selection, busy);
-    if (busy) {
-        report.runEnded(ExportOutcome::HostFolderBusy);
-        return ExportOutcome::HostFolderBusy;
+    ExportResult result;
+    std::optional<HostWriter> host = openHostFolder(ctx, selection, result);
+    if (result.outcome == ExportOutcome::HostFolderBusy) {
+        report.runEnded(result);
+        return result;
     }
     LogOut(ctx.ui, ctx.log, "");
     LogOut(ctx.ui, ctx.log, "出力処理を開始しました。");
     if (!host) {
-        LogOut(ctx.ui, ctx.log, kAbortedLine);
-        report.runEnded(ExportOutcome::Aborted);
-        return ExportOutcome::Aborted;
+        result.outcome = ExportOutcome::Aborted;
+        reportUnfinished(ctx, result);
+        report.runEnded(result);
+        return result;
     }
-    ExportRun run(ctx, state, selection, report, *host);
+    ExportRun run(ctx, state, selection, report, *host, result);
     report.runStarted(run.plannedFiles());
 
     // A download waits for the network: the user's stop must reach it there too.
@@ -359,69 +417,76 @@ ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSele
             throw StopRequested();
         }
     };
-    ExportOutcome outcome = ExportOutcome::Aborted;
     try {
-        outcome = state.ThisWeekMode == 0 ? run.pastPass() : run.thisWeekPass();
-        if (outcome == ExportOutcome::Aborted) {
-            run.reportAbort();
+        result.outcome = state.ThisWeekMode == 0 ? run.pastPass() : run.thisWeekPass();
+        if (result.outcome == ExportOutcome::Aborted) {
+            ctx.ui.info(kDownloadFailureNotice);
         }
     } catch (const StopRequested&) {
         ctx.log.WarnLog(std::string(kRunTag) + ": 利用者の指示で出力処理を中止しました。");
-        LogOut(ctx.ui, ctx.log, kAbortedLine);
-        outcome = ExportOutcome::Stopped;
+        result.outcome = ExportOutcome::Stopped;
+        result.reason = "利用者の指示で中止しました。";
     } catch (const std::exception& e) {
         ctx.log.ErrorLog(errorText(kRunTag, describeError(e)));
-        LogOut(ctx.ui, ctx.log, kAbortedLine);
-        outcome = ExportOutcome::Aborted;
+        result.outcome = ExportOutcome::Aborted;
+        result.reason = describeError(e);
     }
     ctx.http = plainHttp;
-    if (state.FilesWritten > 0) {
+    if (result.filesWritten > 0) {
         host->flush(ctx.log, kRunTag);
     }
-    if (outcome == ExportOutcome::Finished) {
-        if (state.FilesFailed > 0) {
+    if (result.outcome == ExportOutcome::Finished) {
+        if (result.filesFailed > 0) {
             LogOut(ctx.ui, ctx.log,
-                   "書き込めなかったファイルがあります（" + std::to_string(state.FilesFailed) +
+                   "書き込めなかったファイルがあります（" + std::to_string(result.filesFailed) +
                        "件）。ログを確認して下さい。");
         }
         LogOut(ctx.ui, ctx.log, "出力処理を終了しました。");
+    } else {
+        run.noteIncomplete();
+        reportUnfinished(ctx, result);
     }
-    report.runEnded(outcome);
-    return outcome;
+    report.runEnded(result);
+    return result;
 }
 
-ExportOutcome confirmAndExport(CoreContext& ctx, ExportState& state,
-                               const ExportSelection& selection, ExportProgress* progress) {
+ExportResult confirmAndExport(CoreContext& ctx, ExportState& state,
+                              const ExportSelection& selection, ExportProgress* progress) {
+    ExportResult refused;
     try {
-        if (selection.hostFolder.empty()) {
-            ctx.ui.info(kHostFolderNotSet);
-            return ExportOutcome::NotStarted;
+        if (const auto problem = hostFolderProblem(selection.hostFolder)) {
+            // Files written where the host never reads them would be reported as written.
+            ctx.ui.info(*problem);
+            return refused;
         }
         if (selection.ThisWeekMode != 0) {
             if (ctx.ui.question("今週データを出力します。\r\n既にあるデータは上書きされます。"
                                 "\r\n\r\n出力してよろしいですか？") == Answer::No) {
-                return ExportOutcome::NotStarted;
+                return refused;
             }
         } else {
             if (ctx.ui.question("過去データを出力します。\r\nこの処理はご利用のパソコンスペック"
                                 "・通信環境等と選択したデータ数によって\r\n異なりますが、数十分"
                                 "～数時間かかります。\r\n\r\n又、既にあるデータは上書きされます"
                                 "。\r\n\r\n出力してよろしいですか？") == Answer::No) {
-                return ExportOutcome::NotStarted;
+                return refused;
             }
-            if (ctx.ui.question("過去データ出力処理は途中で中止することは、できません。\r\n\r\n"
-                                "本当に開始してよろしいですか？") == Answer::No) {
-                return ExportOutcome::NotStarted;
+            if (ctx.ui.question(kPastDataStopQuestion) == Answer::No) {
+                return refused;
             }
         }
-        const ExportOutcome outcome = TFJV_CsvOut(ctx, state, selection, progress);
-        if (outcome == ExportOutcome::Finished) {
+        const ExportResult result = TFJV_CsvOut(ctx, state, selection, progress);
+        if (result.complete()) {
             ctx.ui.info("出力完了しました。");
+        } else if (result.outcome == ExportOutcome::Finished) {
+            ctx.ui.warning(unfinishedWorkNotice(result));
         }
-        return outcome;
+        return result;
     } catch (const std::exception& e) {
         ctx.log.ErrorLog(errorText(kButtonTag, describeError(e)));
-        return ExportOutcome::Aborted;
+        refused.outcome = ExportOutcome::Aborted;
+        refused.reason = describeError(e);
+        return refused;
     }
 }
 

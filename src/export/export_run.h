@@ -43,6 +43,31 @@ enum class ExportOutcome {
     HostFolderBusy,  ///< another run writes into the host folder; nothing was done
 };
 
+/// What a run did: the front end's last words on it come from here.
+struct ExportResult {
+    ExportOutcome outcome = ExportOutcome::NotStarted;
+    /// Data files read (months or days), and of them the months or days whose files were
+    /// all written; host files written or not written.
+    std::size_t filesRead = 0;
+    std::size_t periodsWritten = 0;
+    std::int64_t filesWritten = 0;
+    std::int64_t filesFailed = 0;
+    /// Other things that went wrong without ending the run: a month missing in the middle of
+    /// the server's data, a day without any record that could be written.
+    std::int64_t problems = 0;
+    /// The last month ("yyyy年mm月") or day ("yyyy年mm月dd日") whose files were all written,
+    /// and the one a stopped or aborted run left part-way ("" when it ended between two).
+    std::string lastComplete;
+    std::string leftIncomplete;
+    /// Why a run did not finish, in one line ("" when it finished).
+    std::string reason;
+
+    /// Finished, and everything selected was written.
+    bool complete() const {
+        return outcome == ExportOutcome::Finished && filesFailed == 0 && problems == 0;
+    }
+};
+
 /// The notice when another run (the window, the command line, a scheduled job) is writing
 /// into the same host folder.
 inline constexpr std::string_view kHostFolderBusy =
@@ -68,7 +93,8 @@ class ExportProgress {
         (void)dayKey;
         (void)filesWritten;
     }
-    virtual void runEnded(ExportOutcome outcome) { (void)outcome; }
+    /// The run is over; `result` has its final figures.
+    virtual void runEnded(const ExportResult& result) { (void)result; }
     /// Asked between files and while a download runs: true ends the run after the file
     /// being written (never inside one), as stopped by the user. May be asked from the
     /// thread that runs the export while another thread sets it.
@@ -77,19 +103,28 @@ class ExportProgress {
 
 /// TFJV_CsvOut, the run: downloads every month from StartYear on (until the first month the
 /// server does not have) or every selected day, and writes each day's comment and index
-/// files into the host folder. Reports through the activity list; a failed download shows
-/// the failure notice and ends the run with "出力処理を中止しました。". Asks nothing: the
-/// command line calls it directly. Never returns NotStarted.
-ExportOutcome TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
-                          ExportProgress* progress = nullptr);
+/// files into the host folder. Reports through the activity list; a run that does not
+/// finish ends it with the reason, how far it got and "出力処理を中止しました。" (a failed
+/// download shows the failure notice first). Asks nothing: the command line calls it
+/// directly. Never ends NotStarted.
+ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
+                         ExportProgress* progress = nullptr);
 
 /// The export button once the caller has logged its entry and lst_ThisW_Chk has passed:
-/// the empty-folder notice, the confirmation question(s), the run and the completion notice
-/// "出力完了しました。" (not after an aborted run: its failure notice has been shown). The
-/// window sets the wait cursor through `progress` (runStarted / runEnded). NotStarted when
-/// the folder is empty or a question was answered No.
-ExportOutcome confirmAndExport(CoreContext& ctx, ExportState& state,
-                               const ExportSelection& selection,
-                               ExportProgress* progress = nullptr);
+/// the folder notice (an empty box, or a folder without the host program: nothing is
+/// written there), the confirmation question(s), the run and its last box: "出力完了しました。"
+/// when everything was written, a warning that says what was not, nothing after an aborted
+/// or stopped run (its notice has been shown). The window sets the wait cursor through
+/// `progress` (runStarted / runEnded). NotStarted when the folder is refused or a question
+/// was answered No.
+ExportResult confirmAndExport(CoreContext& ctx, ExportState& state,
+                              const ExportSelection& selection, ExportProgress* progress = nullptr);
+
+/// The second question before a past-data run: the run can be stopped, and what then stays.
+inline constexpr std::string_view kPastDataStopQuestion =
+    "過去データ出力処理は、出力中に「中止」ボタンで中止できます。\r\n"
+    "中止すると、出力中のファイルを書き終えたところで止まり、\r\n"
+    "それまでに出力した月のデータはそのまま残ります。\r\n\r\n"
+    "本当に開始してよろしいですか？";
 
 }  // namespace kestrova

@@ -38,13 +38,6 @@ struct ExportState {
     kestrova::CommentKindFlags CommentKindFlags{};
     /// Lines written by the current group of CmtOut/AlsOut calls.
     std::int32_t OutputCount = 0;
-    /// Files completed by CmtOut/AlsOut since the last run started (progress display).
-    std::int64_t FilesWritten = 0;
-    /// Files that CmtOut/AlsOut could not write since the last run started.
-    std::int64_t FilesFailed = 0;
-    /// Other things that went wrong in the last run without ending it: a month missing in
-    /// the middle of the server's data, a day without any record that could be written.
-    std::int64_t Problems = 0;
 };
 
 }  // namespace kestrova

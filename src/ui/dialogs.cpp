@@ -1,11 +1,15 @@
 #include "ui/dialogs.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 
 #include "services/start_up.h"
@@ -33,23 +37,29 @@ QMessageBox::Icon iconOf(BoxKind kind) {
     return QMessageBox::NoIcon;
 }
 
+/// A message box wraps its text at about 500 pixels, anywhere in a Japanese line ("によっ",
+/// "て"): the label is made as wide as the longest line, so that only the text's own breaks
+/// remain, up to most of the screen.
+void keepLineBreaks(QMessageBox& box, const QString& text) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label == nullptr) {
+        return;
+    }
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    const QScreen* screen = box.screen();
+    const int limit = screen ? screen->availableGeometry().width() * 4 / 5 : 1000;
+    // A few pixels more: the label's own margin and rounding must not force a break.
+    label->setMinimumWidth(std::min(widest + metrics.averageCharWidth(), limit));
+}
+
 Answer showBox(QWidget* parent, BoxKind kind, const QString& text, const QString& title,
                bool withCancel) {
-    QMessageBox box(iconOf(kind), title, displayText(text), QMessageBox::NoButton,
-                    parent ? parent : QApplication::activeWindow());
-    // Labelled here, so a system without Qt's own translations still reads Japanese.
-    if (kind == BoxKind::Question) {
-        box.addButton(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
-        box.addButton(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
-        box.setDefaultButton(QMessageBox::Yes);
-    } else {
-        box.addButton(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-        box.setDefaultButton(QMessageBox::Ok);
-    }
-    if (withCancel) {
-        box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
-    }
-    switch (box.exec()) {
+    const auto box = makeMessageBox(parent, kind, text, title, withCancel);
+    switch (box->exec()) {
         case QMessageBox::Yes:
             return Answer::Yes;
         case QMessageBox::No:
@@ -68,6 +78,29 @@ Answer showBox(QWidget* parent, BoxKind kind, const QString& text, const QString
 
 }  // namespace
 
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, BoxKind kind, const QString& text,
+                                            const QString& title, bool withCancel) {
+    const QString shown = displayText(text);
+    auto box = std::make_unique<QMessageBox>(iconOf(kind), title, shown, QMessageBox::NoButton,
+                                             parent ? parent : QApplication::activeWindow());
+    // Labelled here, so a system without Qt's own translations still reads Japanese.
+    if (kind == BoxKind::Question) {
+        box->addButton(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+        box->addButton(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+        box->setDefaultButton(QMessageBox::Yes);
+    } else {
+        box->addButton(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+        box->setDefaultButton(QMessageBox::Ok);
+    }
+    if (withCancel) {
+        box->addButton(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    }
+    keepLineBreaks(*box, shown);
+    return box;
+}
+
+std::function<void(const ShownBox&)> Dialogs::whileShown;
+bool Dialogs::browserStarts = true;
 std::vector<ShownBox> Dialogs::shown;
 std::vector<QString> Dialogs::browsedFrom;
 std::vector<QString> Dialogs::openedPages;
@@ -86,7 +119,11 @@ Answer Dialogs::show(QWidget* parent, BoxKind kind, const QString& text, const Q
     } else {
         answer = showBox(parent, kind, text, caption, withCancel);
     }
-    shown.push_back({kind, caption, text, withCancel, answer});
+    const ShownBox box{kind, caption, text, withCancel, answer};
+    if (automatic && whileShown) {
+        whileShown(box);
+    }
+    shown.push_back(box);
     return answer;
 }
 
@@ -131,7 +168,7 @@ bool OpenPage(int kind, const ServerSettings& settings) {
     }
     Dialogs::openedPages.push_back(qtText(*address));
     if (automatic) {
-        return true;
+        return Dialogs::browserStarts;
     }
     return QDesktopServices::openUrl(QUrl(qtText(*address)));
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -124,12 +125,17 @@ QListWidget* makeList(QWidget* parent, const char* name, const QFont& font) {
     return list;
 }
 
-/// Adds a list entry made of its visible text, the gap of spaces and its code: the list
-/// shows the text, the code travels in kHiddenCodeRole.
-void addCodedEntry(QListWidget* list, const std::string& entry, std::size_t codeLength) {
+/// A list entry made of its visible text, the gap of spaces and its code: the list shows
+/// the text, the code travels in kHiddenCodeRole.
+QListWidgetItem* codedEntry(const std::string& entry, std::size_t codeLength) {
     const auto gap = entry.find(std::string(kHiddenCodeGap, ' '));
-    auto* item = new QListWidgetItem(qtText(std::string_view(entry).substr(0, gap)), list);
+    auto* item = new QListWidgetItem(qtText(std::string_view(entry).substr(0, gap)));
     item->setData(kHiddenCodeRole, qtText(hiddenItemCode(entry, codeLength)));
+    return item;
+}
+
+void addCodedEntry(QListWidget* list, const std::string& entry, std::size_t codeLength) {
+    list->addItem(codedEntry(entry, codeLength));
 }
 
 QString codeOf(const QListWidgetItem* item) {
@@ -171,8 +177,7 @@ void makeFirstCurrent(QListWidget* list) {
     }
 }
 
-std::chrono::year_month_day today() {
-    const QDate date = QDate::currentDate();
+std::chrono::year_month_day calendarDay(const QDate& date) {
     return std::chrono::year{date.year()} /
            std::chrono::month{static_cast<unsigned>(date.month())} /
            std::chrono::day{static_cast<unsigned>(date.day())};
@@ -216,12 +221,14 @@ class frmTFLink::Progress : public ExportProgress {
     void dayFinished(std::string_view, std::int64_t filesWritten) override {
         post([w = window_, filesWritten] { w->progressFiles(filesWritten); });
     }
-    void runEnded(ExportOutcome) override {
-        post([w = window_] { w->progressEnded(); });
+    void runEnded(const ExportResult& result) override {
+        post([w = window_, result] { w->progressEnded(result); });
     }
     bool stopRequested() override { return stop.load(); }
 
     std::atomic<bool> stop = false;
+    /// Written by the worker as its last act; read after it has been joined.
+    ExportResult result;
 
   private:
     template <class Call>
@@ -237,6 +244,7 @@ frmTFLink::frmTFLink(MainWindowSetup setup, QWidget* parent)
       log_(setup.log),
       appFolder_(std::move(setup.appFolder)),
       settings_(std::move(setup.settings)),
+      today_(std::move(setup.today)),
       ui_(new QtUserInterface(this)) {
     setObjectName(QStringLiteral("frmTFLink"));
     setWindowTitle(QStringLiteral("Kestrova"));
@@ -245,11 +253,21 @@ frmTFLink::frmTFLink(MainWindowSetup setup, QWidget* parent)
     buildStatusArea();
     connect(ui_, &QtUserInterface::activityCleared, lst_Log, &QListWidget::clear);
     connect(ui_, &QtUserInterface::activityAdded, this, [this](const QString& line) {
-        lst_Log->addItem(line);
+        auto* item = new QListWidgetItem(line, lst_Log);
+        // A line wider than the list is cut short (uniform sizes keep a long run fast); it
+        // shows whole on hover.
+        if (lst_Log->fontMetrics().horizontalAdvance(line) > lst_Log->viewport()->width()) {
+            item->setToolTip(line);
+        }
         lst_Log->scrollToBottom();
     });
     clock_.setInterval(500);
     connect(&clock_, &QTimer::timeout, this, &frmTFLink::showProgressText);
+    midnight_.setSingleShot(true);
+    connect(&midnight_, &QTimer::timeout, this, [this] {
+        refreshPastYears();
+        scheduleYearCheck();
+    });
 }
 
 frmTFLink::~frmTFLink() {
@@ -259,9 +277,15 @@ frmTFLink::~frmTFLink() {
     }
     stopLoad_ = true;
     ui_->silence();
-    // A worker may be waiting for the GUI thread (a message box it asked for): keep serving it.
+    // Their finished slots would delete the threads while they are waited for here.
     for (QThread* worker : {exportThread_.get(), loadThread_.get()}) {
-        while (worker && !worker->wait(10)) {
+        if (worker) {
+            disconnect(worker, nullptr, this, nullptr);
+        }
+    }
+    // A worker may be waiting for the GUI thread (a message box it asked for): keep serving it.
+    for (const auto* worker : {&exportThread_, &loadThread_}) {
+        while (*worker && !(*worker)->wait(10)) {
             QCoreApplication::processEvents();
         }
     }
@@ -440,11 +464,9 @@ void frmTFLink::InitF() {
     ToBar1_SET();
     setWindowTitle(QStringLiteral("Kestrova"));
 
-    state_.MonthFileTemplates = makeMonthFileTemplates(QDate::currentDate().year());
     lst_ThisW->clear();
-    for (const auto& monthTemplate : state_.MonthFileTemplates) {
-        addCodedEntry(lst_ThisW, pastDataEntry(monthTemplate), kThisWeekCodeLength);
-    }
+    refreshPastYears();
+    scheduleYearCheck();
 
     lst_YKcom->clear();
     for (std::size_t position = 0; position < kCommentEntryCount; ++position) {
@@ -466,6 +488,29 @@ void frmTFLink::InitF() {
     txt_TFJVPath->clear();
     restoreSettings();
     startThisWeekDiscovery();
+}
+
+void frmTFLink::refreshPastYears() {
+    // Past entries come first, one per year, oldest first; this week's days follow them.
+    int pastEntries = 0;
+    while (pastEntries < lst_ThisW->count() &&
+           codeOf(lst_ThisW->item(pastEntries)).size() != kThisWeekCodeLength) {
+        ++pastEntries;
+    }
+    const auto templates = makeMonthFileTemplates(today_().year());
+    for (std::size_t year = static_cast<std::size_t>(pastEntries); year < templates.size();
+         ++year) {
+        lst_ThisW->insertItem(pastEntries++,
+                              codedEntry(pastDataEntry(templates[year]), kThisWeekCodeLength));
+    }
+}
+
+void frmTFLink::scheduleYearCheck() {
+    // A little after midnight, so that the clock has surely turned.
+    constexpr qint64 kMargin = 5000;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime next(now.date().addDays(1), QTime(0, 0));
+    midnight_.start(static_cast<int>(now.msecsTo(next) + kMargin));
 }
 
 void frmTFLink::ToBar1_SET() {
@@ -511,10 +556,17 @@ void frmTFLink::ToBar1_ButtonClick(const QString& key) {
         about->setAttribute(Qt::WA_DeleteOnClose);
         about->setWindowModality(Qt::ApplicationModal);
         about->show();
-    } else if (key == QLatin1String("Help")) {
-        OpenPage(1, settings_);
-    } else if (key == QLatin1String("Help2")) {
-        OpenPage(5, settings_);
+    } else if (key == QLatin1String("Help") || key == QLatin1String("Help2")) {
+        const int page = key == QLatin1String("Help") ? 1 : 5;
+        if (!OpenPage(page, settings_)) {
+            const std::string address = pageAddress(page, settings_).value_or(std::string());
+            log_.WarnLog(tag("ToBar1_ButtonClick") + ": ブラウザを起動できませんでした。(" +
+                         address + ")");
+            InfoBox(QStringLiteral("ブラウザを起動できませんでした。\r\n"
+                                   "次のアドレスをブラウザで開いて下さい。\r\n\r\n") +
+                        qtText(address),
+                    {}, false, this);
+        }
     }
 }
 
@@ -622,6 +674,8 @@ void frmTFLink::thisWeekLoaded() {
     for (const OfferedDay& day : week_.days) {
         addCodedEntry(lst_ThisW, thisWeekEntry(day.dayText, day.fileName), kThisWeekCodeLength);
     }
+    // This week's days and the recent years are what a user comes for; 2010 can scroll.
+    lst_ThisW->scrollToBottom();
     lst_ThisW->setEnabled(true);
     cmd_TFJVOut->setEnabled(true);
     loaded_ = true;
@@ -634,16 +688,14 @@ bool frmTFLink::lst_ThisW_Chk() {
     input.thisWeekCodes = selectedCodes(lst_ThisW);
     input.anyDataKind = anySelected(lst_DataSel);
     input.anyComment = anySelected(lst_YKcom);
-    const SelectionCheckResult check = kestrova::lst_ThisW_Chk(input);
-    state_.ThisWeekMode = check.ThisWeekMode;
-    state_.StartYear = check.StartYear;
-    if (check.ok) {
+    check_ = kestrova::lst_ThisW_Chk(input);
+    if (check_.ok) {
         return true;
     }
-    InfoBox(qtText(check.message), {}, false, this);
-    if (check.focus == SelectionFocus::ThisWeekList) {
+    InfoBox(qtText(check_.message), {}, false, this);
+    if (check_.focus == SelectionFocus::ThisWeekList) {
         lst_ThisW->setFocus();
-    } else if (check.focus == SelectionFocus::DataKindList) {
+    } else if (check_.focus == SelectionFocus::DataKindList) {
         lst_DataSel->setFocus();
     }
     return false;
@@ -690,8 +742,8 @@ void frmTFLink::cmd_TFJVOut_Click() {
         return;
     }
     ExportSelection selection;
-    selection.ThisWeekMode = state_.ThisWeekMode;
-    selection.StartYear = state_.StartYear;
+    selection.ThisWeekMode = check_.ThisWeekMode;
+    selection.StartYear = check_.StartYear;
     for (const auto& code : selectedCodes(lst_ThisW)) {
         if (code.size() == kDayFileNameLength) {
             selection.dayPages.push_back(code);
@@ -702,17 +754,23 @@ void frmTFLink::cmd_TFJVOut_Click() {
         selection.commentEntries[static_cast<std::size_t>(k)] = lst_YKcom->item(k)->isSelected();
     }
     selection.hostFolder = filePath(txt_TFJVPath->text());
-    selection.today = today();
+    selection.today = calendarDay(today_());
     pastData_ = selection.ThisWeekMode == 0;
 
     setExporting(true);
     progress_ = std::make_unique<Progress>(*this);
-    exportThread_.reset(QThread::create([this, selection = std::move(selection)] {
-        CoreContext ctx(log_, *ui_, settings_);
+    // The worker gets copies of everything it reads, and its own run state: nothing it
+    // touches is the window's but the progress it reports to.
+    exportThread_.reset(QThread::create([&log = log_, ui = ui_, settings = settings_,
+                                         appFolder = appFolder_, progress = progress_.get(),
+                                         selection = std::move(selection)] {
+        CoreContext ctx(log, *ui, settings);
         std::optional<DataCache> cache =
-            openDataCache(appFolder_, settings_.memberHost, settings_.dataCache);
+            openDataCache(appFolder, settings.memberHost, settings.dataCache);
         ctx.dataCache = cache ? &*cache : nullptr;
-        lastOutcome_ = confirmAndExport(ctx, state_, selection, progress_.get());
+        ExportState state;
+        state.MonthFileTemplates = makeMonthFileTemplates(static_cast<int>(selection.today.year()));
+        progress->result = confirmAndExport(ctx, state, selection, progress);
     }));
     connect(exportThread_.get(), &QThread::finished, this, &frmTFLink::exportEnded);
     exportThread_->start();
@@ -734,23 +792,25 @@ void frmTFLink::setExporting(bool running) {
                                          cmd_Off, txt_TFJVPath, cmd_TFJV_SGN}) {
         control->setEnabled(!running);
     }
-    cmd_Stop->setEnabled(running);
+    // The stop button waits for the run itself: not during the confirmations.
+    cmd_Stop->setEnabled(false);
     if (!running) {
+        // The line keeps the last run's final figures until the next run.
         clock_.stop();
         prg_Export->hide();
-        lbl_Progress->clear();
     }
 }
 
 void frmTFLink::exportEnded() {
     exportThread_->wait();
     exportThread_.reset();
-    progressEnded();
+    lastResult_ = progress_->result;
+    progressEnded(lastResult_);
     setExporting(false);
-    if (lastOutcome_ == ExportOutcome::Stopped && !closeWhenIdle_) {
+    if (lastResult_.outcome == ExportOutcome::Stopped && !closeWhenIdle_) {
         InfoBox(QStringLiteral("出力処理を中止しました。"), {}, false, this);
     }
-    emit exportFinished(lastOutcome_);
+    emit exportFinished(lastResult_.outcome);
     if (closeWhenIdle_) {
         close();
     }
@@ -762,6 +822,7 @@ void frmTFLink::progressStarted(std::size_t plannedFiles) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
         waitCursor_ = true;
     }
+    cmd_Stop->setEnabled(true);
     plannedFiles_ = plannedFiles;
     filesDone_ = 0;
     filesWritten_ = 0;
@@ -769,6 +830,7 @@ void frmTFLink::progressStarted(std::size_t plannedFiles) {
     prg_Export->setValue(0);
     prg_Export->show();
     elapsed_.start();
+    elapsedMs_ = 0;
     clock_.start();
     showProgressText();
 }
@@ -783,25 +845,52 @@ void frmTFLink::progressFiles(std::int64_t filesWritten) {
     filesWritten_ = filesWritten;
 }
 
-void frmTFLink::progressEnded() {
+void frmTFLink::progressEnded(const ExportResult& result) {
     clock_.stop();
     if (waitCursor_) {
         QApplication::restoreOverrideCursor();
         waitCursor_ = false;
     }
+    cmd_Stop->setEnabled(false);
+    if (!prg_Export->isVisible()) {
+        return;  // the run never began (refused, or another run holds the folder)
+    }
+    // The last box may stay up for a while: the line under it has the run's final figures.
+    if (elapsed_.isValid()) {
+        elapsedMs_ = elapsed_.elapsed();
+        elapsed_.invalidate();
+    }
+    filesWritten_ = result.filesWritten;
+    if (result.outcome == ExportOutcome::Finished) {
+        // A past-data run ends at the newest month the server has: what it read was its whole.
+        filesDone_ = result.filesRead;
+        plannedFiles_ = filesDone_;
+    } else {
+        filesDone_ = result.periodsWritten;
+    }
+    prg_Export->setRange(0, static_cast<int>(std::max<std::size_t>(plannedFiles_, 1)));
+    prg_Export->setValue(static_cast<int>(filesDone_));
+    lbl_Progress->setText((result.outcome == ExportOutcome::Finished ? QStringLiteral("完了　")
+                                                                     : QStringLiteral("中止　")) +
+                          progressText());
+}
+
+QString frmTFLink::progressText() const {
+    const QString unit = pastData_ ? QStringLiteral("か月") : QStringLiteral("日");
+    return QStringLiteral("%1 / %2 %3　書き込んだファイル %4 件　経過 %5")
+        .arg(filesDone_)
+        .arg(plannedFiles_)
+        .arg(unit)
+        .arg(filesWritten_)
+        .arg(clockText(elapsedMs_));
 }
 
 void frmTFLink::showProgressText() {
     if (!isExporting() || !prg_Export->isVisible() || (progress_ && progress_->stop)) {
         return;
     }
-    const QString unit = pastData_ ? QStringLiteral("か月") : QStringLiteral("日");
-    lbl_Progress->setText(QStringLiteral("%1 / %2 %3　書き込んだファイル %4 件　経過 %5")
-                              .arg(filesDone_)
-                              .arg(plannedFiles_)
-                              .arg(unit)
-                              .arg(filesWritten_)
-                              .arg(clockText(elapsed_.elapsed())));
+    elapsedMs_ = elapsed_.elapsed();
+    lbl_Progress->setText(progressText());
 }
 
 void frmTFLink::LogOut(const QString& message) {
@@ -880,8 +969,13 @@ bool frmTFLink::askToStopForClose() {
     if (QuestionBox(kStopAndQuitQuestion, {}, false, this) != static_cast<int>(Answer::Yes)) {
         return false;
     }
-    log_.InfoLog(tag("closeEvent") + ": 終了の指示により出力処理を中止します。");
     closeWhenIdle_ = true;
+    if (!isExporting()) {
+        // The run ended while the question was open: nothing is left to wait for.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return true;
+    }
+    log_.InfoLog(tag("closeEvent") + ": 終了の指示により出力処理を中止します。");
     progress_->stop = true;
     cmd_Stop->setEnabled(false);
     lbl_Progress->setText(

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
+#include <QDate>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
@@ -14,7 +16,7 @@
 
 #include "base/ss_logging.h"
 #include "export/export_run.h"
-#include "export/export_state.h"
+#include "export/selection_check.h"
 #include "export/this_week.h"
 #include "services/app_settings.h"
 
@@ -40,6 +42,8 @@ struct MainWindowSetup {
     const SsLogging& log;
     std::filesystem::path appFolder;
     ServerSettings settings;
+    /// The local date; the past years offered and a run's months follow it.
+    std::function<QDate()> today = &QDate::currentDate;
 };
 
 /// The main window: the three selection lists, the host folder, the toolbar, the activity
@@ -76,8 +80,14 @@ class frmTFLink : public QWidget {
     static void PaintButtonCaption(QPushButton& button, const QString& caption,
                                    std::uint32_t colour, int& alignment, int coloured);
 
-    const ExportState& exportState() const { return state_; }
-    ExportOutcome lastOutcome() const { return lastOutcome_; }
+    /// What the last selection check decided (ThisWeekMode and StartYear also when refused).
+    const SelectionCheckResult& lastCheck() const { return check_; }
+    const ExportResult& lastResult() const { return lastResult_; }
+    ExportOutcome lastOutcome() const { return lastResult_.outcome; }
+
+    /// Offers a past year that has begun since the list was filled (the window may stay open
+    /// over New Year); called at midnight.
+    void refreshPastYears();
 
   signals:
     /// The lists are complete.
@@ -106,16 +116,19 @@ class frmTFLink : public QWidget {
     void progressStarted(std::size_t plannedFiles);
     void progressFile(std::size_t index);
     void progressFiles(std::int64_t filesWritten);
-    void progressEnded();
+    void progressEnded(const ExportResult& result);
+    QString progressText() const;
     void showProgressText();
+    void scheduleYearCheck();
     bool askToStopForClose();
     std::filesystem::path iniFile() const;
 
     const SsLogging& log_;
     std::filesystem::path appFolder_;
     ServerSettings settings_;
+    std::function<QDate()> today_;
     QtUserInterface* ui_;
-    ExportState state_;
+    SelectionCheckResult check_;
 
     QToolBar* ToBar1 = nullptr;
     QPushButton* cmd_TFJVOut = nullptr;
@@ -145,15 +158,18 @@ class frmTFLink : public QWidget {
     std::atomic<bool> stopLoad_ = false;
 
     std::unique_ptr<QThread> exportThread_;
+    /// Shared with the worker; its result is read only once the worker has ended.
     std::unique_ptr<Progress> progress_;
-    ExportOutcome lastOutcome_ = ExportOutcome::NotStarted;
+    ExportResult lastResult_;
     bool waitCursor_ = false;
     std::size_t plannedFiles_ = 0;
     std::size_t filesDone_ = 0;
     std::int64_t filesWritten_ = 0;
     bool pastData_ = true;
     QElapsedTimer elapsed_;
+    qint64 elapsedMs_ = 0;
     QTimer clock_;
+    QTimer midnight_;
 };
 
 }  // namespace kestrova::ui

@@ -38,6 +38,12 @@ TEST(ProgressLine, NeverFillsTheLastColumn) {
     }
 }
 
+ExportResult ended(ExportOutcome outcome) {
+    ExportResult result;
+    result.outcome = outcome;
+    return result;
+}
+
 TEST(TerminalUi, PrintsActivityLinesAndMessagesWithoutAProgressLineOffTerminal) {
     std::ostringstream out;
     std::ostringstream err;
@@ -47,7 +53,7 @@ TEST(TerminalUi, PrintsActivityLinesAndMessagesWithoutAProgressLineOffTerminal) 
     ui.fileStarted("TF261205.html", 0);
     ui.info("一行目\r\n\r\n三行目");
     ui.warning("Get_TFData<<接続できません>>");
-    ui.runEnded(ExportOutcome::Aborted);
+    ui.runEnded(ended(ExportOutcome::Aborted));
     EXPECT_EQ(out.str(), "20:48:28  出力処理を開始しました。\n");
     EXPECT_EQ(err.str(), "一行目\n\n三行目\n警告: Get_TFData<<接続できません>>\n");
     EXPECT_EQ(ui.question("上書きしてよろしいですか？"), Answer::No);
@@ -67,7 +73,7 @@ TEST(TerminalUi, ClearsTheProgressLineBeforeEveryOtherLineAndDrawsItAgain) {
     EXPECT_NE(shown.find("0/24 か月", line), std::string::npos) << "bar not drawn again";
 
     terminal.str("");
-    ui.runEnded(ExportOutcome::Finished);
+    ui.runEnded(ended(ExportOutcome::Finished));
     EXPECT_EQ(terminal.str(), kErase);
     terminal.str("");
     ui.addActivity("20:48:29  出力処理を終了しました。");

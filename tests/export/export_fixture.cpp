@@ -44,6 +44,7 @@ sample::DataFile makeFile(std::string headerCell, std::vector<sample::Record> re
 ExportTest::ExportTest() : host(dir / "TFJV"), server(serverOptions()) {
     std::filesystem::create_directories(host / "MY_DATA" / "YOS_COM");
     std::filesystem::create_directories(host / "MY_DATA" / "KEK_COM");
+    writeFile(host / "TFJV.EXE", "");
     log.LogFilePath = dir / "logs";
     log.LoggingLevel = kTrace;
     server.start();
@@ -77,7 +78,8 @@ ExportSelection ExportTest::weekSelection(std::vector<std::string> pages) const 
 std::map<std::string, std::string> ExportTest::hostFiles() const {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(host)) {
-        if (entry.is_regular_file() && entry.path() != host / "Kestrova.lock") {
+        if (entry.is_regular_file() && entry.path() != host / "Kestrova.lock" &&
+            entry.path() != host / "TFJV.EXE") {
             files[entry.path().lexically_relative(host).generic_string()] = readFile(entry.path());
         }
     }

@@ -32,7 +32,7 @@ sample::DataFile makeFile(std::string headerCell, std::vector<sample::Record> re
 inline constexpr std::chrono::year_month_day kToday{std::chrono::year(2015) / 3 / 10};
 
 /// A sample server on a free loopback port (month files up to 2015-02, this week
-/// 2015-02-07), a host folder with the host's comment folders, and a context whose messages
+/// 2015-02-07), a host folder with TFJV.EXE and the host's comment folders, and a context whose messages
 /// land in a RecordingUi.
 class ExportTest : public ::testing::Test {
   protected:
@@ -42,7 +42,8 @@ class ExportTest : public ::testing::Test {
     ExportSelection pastSelection(std::string startYear) const;
     ExportSelection weekSelection(std::vector<std::string> pages) const;
 
-    /// Every regular file below the host folder: path relative to it ("/"-separated) and bytes.
+    /// Every file the run wrote below the host folder: path relative to it ("/"-separated) and
+    /// bytes.
     std::map<std::string, std::string> hostFiles() const;
     /// Every path below the temporary folder outside the host folder and the log folder.
     std::vector<std::string> pathsOutsideHost() const;

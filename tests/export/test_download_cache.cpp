@@ -29,7 +29,8 @@ class DownloadCache : public ExportTest {
         }
         ui = RecordingUi();
         ctx->dataCache = cache ? &*cache : nullptr;
-        EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished) << logText();
+        EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished)
+            << logText();
         return hostFiles();
     }
 
@@ -107,7 +108,7 @@ TEST_F(DownloadCache, ADamagedEntryIsDownloadedAgain) {
 TEST_F(DownloadCache, ABodyThatLiesAboutItsCompressionIsADownloadFailure) {
     server.addFault({.path = dataPath("TF1501.html"), .kind = sample::FaultKind::BadEncoding});
     ui = RecordingUi();
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Aborted);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Aborted);
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_NE(ui.warnings[0].find("圧縮の形式が正しくありません"), std::string::npos)
         << ui.warnings[0];

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/atomic_file.h"
 #include "expected_files.h"
 #include "export/export_run.h"
+#include "export/host_folder.h"
 #include "export_fixture.h"
 #include "golden_data.h"
 
@@ -49,10 +51,17 @@ TEST_F(ExportFailure, CutBodyMidRunKeepsEarlierDaysAndAborts) {
     server.addFault(
         {.path = dataPath("TF1502.html"), .kind = sample::FaultKind::CutBody, .afterBytes = 300});
 
-    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(pastSelection("15"))),
+    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(pastSelection("15"))).outcome,
               ExportOutcome::Aborted);
 
     EXPECT_TRUE(endsWithAbort());
+    // Why, and how far the run got, before the abort line.
+    const auto messages = ui.activityMessages();
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_TRUE(
+        messages.at(messages.size() - 3).starts_with("TF1502.html を取得できませんでした。"))
+        << messages.at(messages.size() - 3);
+    EXPECT_EQ(messages.at(messages.size() - 2), "2015年01月分まで出力しました。");
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_TRUE(ui.warnings[0].starts_with("Get_TFData<<"));
     // The failure notice, and no claim that the output completed.
@@ -83,7 +92,8 @@ class MissingMonth : public ExportFailure {
 TEST_F(MissingMonth, TheNewestMonthMissingEndsThePassAndNamesTheLastMonthWritten) {
     selection.today = std::chrono::year(2016) / 8 / 5;  // July is last month
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.back(), "出力処理を終了しました。");
@@ -92,19 +102,20 @@ TEST_F(MissingMonth, TheNewestMonthMissingEndsThePassAndNamesTheLastMonthWritten
     EXPECT_EQ(server.requestCount(dataPath("TF1608.html")), 0u);
     EXPECT_EQ(hostFiles().size(), 12u);  // two days in each of six months
     EXPECT_TRUE(ui.infos.empty());
-    EXPECT_EQ(state.Problems, 0);
+    EXPECT_EQ(result.problems, 0);
 }
 
 TEST_F(MissingMonth, AMonthMissingBeforeLastMonthIsAGapInTheServersData) {
     selection.today = std::chrono::year(2016) / 10 / 1;  // August and September should be there
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.at(messages.size() - 3),
               "2016年07月のデータがサーバーにありません。それ以降は出力していません。");
     EXPECT_EQ(messages.at(messages.size() - 2), "2016年06月分までの蓄積データを出力しました。");
-    EXPECT_EQ(state.Problems, 1);
+    EXPECT_EQ(result.problems, 1);
     EXPECT_NE(iconvFromCp932(logText()).find("[WARN] frmTFLink:TFJV_CsvOut: 2016年07月のデータ"),
               std::string::npos);
 }
@@ -112,14 +123,15 @@ TEST_F(MissingMonth, AMonthMissingBeforeLastMonthIsAGapInTheServersData) {
 TEST_F(ExportFailure, MissingFirstMonthWritesNothingAndSaysWhatIsMissing) {
     ExportSelection selection = indexesOf(pastSelection("15"));
     server.removeDataFile("TF1501.html");
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
     EXPECT_EQ(ui.activityMessages(),
               (std::vector<std::string>{
                   "出力処理を開始しました。",
                   "2015年01月のデータがサーバーにありません。それ以降は出力していません。",
                   "出力できる蓄積データはありませんでした。", "出力処理を終了しました。"}));
     EXPECT_TRUE(hostFiles().empty());
-    EXPECT_EQ(state.Problems, 1);
+    EXPECT_EQ(result.problems, 1);
 }
 
 TEST_F(ExportFailure, ServerErrorOnADayFileAbortsInsteadOfReusingThePreviousRows) {
@@ -128,7 +140,7 @@ TEST_F(ExportFailure, ServerErrorOnADayFileAbortsInsteadOfReusingThePreviousRows
     server.addFault({.path = dataPath("TF150208.html"), .status = 500});
     ExportSelection selection = indexesOf(weekSelection({"TF150207.html", "TF150208.html"}));
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Aborted);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Aborted);
 
     EXPECT_TRUE(endsWithAbort());
     EXPECT_EQ(ui.infos, std::vector<std::string>{std::string(kFailureNotice)});
@@ -139,7 +151,7 @@ TEST_F(ExportFailure, ServerErrorOnADayFileAbortsInsteadOfReusingThePreviousRows
 
     // A missing day file is no download either.
     ui = RecordingUi();
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(weekSelection({"TF150209.html"}))),
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(weekSelection({"TF150209.html"}))).outcome,
               ExportOutcome::Aborted);
     EXPECT_TRUE(endsWithAbort());
 }
@@ -149,7 +161,7 @@ TEST_F(ExportFailure, OversizedPageAbortsWithoutTouchingThatMonthsFiles) {
                      .kind = sample::FaultKind::OversizedTable,
                      .rows = 10001});
     const ExportSelection selection = indexesOf(pastSelection("15"));
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Aborted);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Aborted);
     EXPECT_TRUE(endsWithAbort());
 
     std::map<std::string, std::string> january;
@@ -168,12 +180,13 @@ TEST_F(ExportFailure, BlockedFoldersFailTheirFilesAndTheRunSaysSo) {
     ExportSelection selection = indexesOf(weekSelection({"TF150207.html"}));
     selection.commentEntries[1] = true;
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.at(messages.size() - 2),
               "書き込めなかったファイルがあります（2件）。ログを確認して下さい。");
-    EXPECT_EQ(state.FilesFailed, 2);
+    EXPECT_EQ(result.filesFailed, 2);
     const std::string logged = iconvFromCp932(logText());
     EXPECT_NE(logged.find("AlsOut<<"), std::string::npos);
     EXPECT_NE(logged.find("CmtOut<<"), std::string::npos);
@@ -183,6 +196,24 @@ TEST_F(ExportFailure, BlockedFoldersFailTheirFilesAndTheRunSaysSo) {
     EXPECT_TRUE(files.contains("MY_DATA/YOS_COM/2015/YC061511.DAT"));
 }
 
+TEST_F(ExportFailure, ARunThatCouldNotWriteEveryFileEndsWithAWarningNotACompletion) {
+    writeFile(host / "KSTR_DATA", "not a folder");
+    server.setDataFile("TF150208.html",
+                       makeFile("20150208:x", {makeRecord("2015020706010101", "01")}));
+    ExportSelection selection = indexesOf(weekSelection({"TF150207.html", "TF150208.html"}));
+
+    const ExportResult result = confirmAndExport(*ctx, state, selection);
+
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
+    EXPECT_FALSE(result.complete());
+    EXPECT_TRUE(ui.infos.empty());
+    EXPECT_EQ(ui.warnings, std::vector<std::string>{
+                               "出力処理は終了しましたが、出力できなかったデータがあります。\r\n"
+                               "\r\n書き込めなかったファイル：1件"
+                               "\r\n出力できなかった月・日：1件"
+                               "\r\n\r\n詳しくは画面の記録とログを確認して下さい。"});
+}
+
 TEST_F(ExportFailure, FilesNotWrittenAreCountedAsFilesNotAsCalls) {
     // Three venues on the 4th: one blocked year folder costs three comment files.
     writeFile(host / "MY_DATA" / "YOS_COM" / "2015", "not a folder");
@@ -190,9 +221,10 @@ TEST_F(ExportFailure, FilesNotWrittenAreCountedAsFilesNotAsCalls) {
     ExportSelection selection = pastSelection("15");
     selection.commentEntries[0] = true;
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
-    EXPECT_EQ(state.FilesFailed, 4);  // three meetings on the 4th, one on the 5th
+    EXPECT_EQ(result.filesFailed, 4);  // three meetings on the 4th, one on the 5th
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.at(messages.size() - 2),
               "書き込めなかったファイルがあります（4件）。ログを確認して下さい。");
@@ -205,7 +237,7 @@ TEST_F(ExportFailure, FileThatCannotBeReplacedKeepsWhatWasThereAndLeavesNoScraps
     ExportSelection selection = weekSelection({"TF150207.html"});
     selection.indexCodes = {"010", "020"};
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
 
     const auto files = hostFiles();
     EXPECT_EQ(files.size(), 2u) << "stray temporary file?";
@@ -223,7 +255,7 @@ TEST_F(ExportFailure, RecordsWithBadKeysAreSkippedAndNothingLandsOutsideTheHostF
     ExportSelection selection = indexesOf(pastSelection("15"));
     selection.commentEntries = {true, true, true, true, true, true, true, true, true, true};
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.at(3), "レースキー・日付・値が正しくないデータ 2件を読み飛ばしました...");
@@ -237,7 +269,7 @@ TEST_F(ExportFailure, RecordsWithBadKeysAreSkippedAndNothingLandsOutsideTheHostF
 TEST_F(ExportFailure, ConfirmationGatesTheRun) {
     ExportSelection noFolder = indexesOf(weekSelection({"TF150207.html"}));
     noFolder.hostFolder.clear();
-    EXPECT_EQ(confirmAndExport(*ctx, state, noFolder), ExportOutcome::NotStarted);
+    EXPECT_EQ(confirmAndExport(*ctx, state, noFolder).outcome, ExportOutcome::NotStarted);
     EXPECT_EQ(ui.infos, std::vector<std::string>{
                             "[TARGET frontier JV] のインストールフォルダが未設定です。"});
     EXPECT_TRUE(ui.questions.empty());
@@ -245,15 +277,27 @@ TEST_F(ExportFailure, ConfirmationGatesTheRun) {
     ui = RecordingUi();
     ui.setNextAnswer(Answer::Yes);
     ui.setNextAnswer(Answer::No);
-    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(pastSelection("15"))),
+    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(pastSelection("15"))).outcome,
               ExportOutcome::NotStarted);
     EXPECT_EQ(ui.questions.size(), 2u);
-    EXPECT_TRUE(ui.questions[1].starts_with("過去データ出力処理は途中で中止することは"));
+    // The run can be stopped, and the question says so.
+    EXPECT_EQ(ui.questions[1], kPastDataStopQuestion);
     EXPECT_TRUE(ui.activity.empty());
     EXPECT_EQ(ui.clears, 0);
 
+    // A folder without the host program: its notice, no question, nothing written there.
     ui = RecordingUi();
-    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(weekSelection({"TF150207.html"}))),
+    TempDir elsewhere;
+    ExportSelection notHost = indexesOf(weekSelection({"TF150207.html"}));
+    notHost.hostFolder = elsewhere.path();
+    EXPECT_EQ(confirmAndExport(*ctx, state, notHost).outcome, ExportOutcome::NotStarted);
+    EXPECT_EQ(ui.infos, std::vector<std::string>{std::string(kNotAHostFolder) + "\r\n" +
+                                                 pathText(elsewhere.path())});
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+
+    ui = RecordingUi();
+    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(weekSelection({"TF150207.html"}))).outcome,
               ExportOutcome::Finished);
     EXPECT_EQ(ui.questions, std::vector<std::string>{
                                 "今週データを出力します。\r\n既にあるデータは上書きされます。"
@@ -276,8 +320,15 @@ struct StopAfterDays : ExportProgress {
 TEST_F(ExportFailure, AStopEndsTheRunBetweenFilesWithTheAbortLine) {
     ExportSelection selection = indexesOf(pastSelection("15"));
     StopAfterDays stop(1);
-    EXPECT_EQ(confirmAndExport(*ctx, state, selection, &stop), ExportOutcome::Stopped);
+    const ExportResult result = confirmAndExport(*ctx, state, selection, &stop);
+    EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
     EXPECT_TRUE(endsWithAbort());
+    // The line before names the month the stop cut short: its first day is written.
+    const auto messages = ui.activityMessages();
+    EXPECT_EQ(messages.at(messages.size() - 3), "利用者の指示で中止しました。");
+    EXPECT_EQ(messages.at(messages.size() - 2), "2015年01月分は途中までです。");
+    EXPECT_EQ(result.leftIncomplete, "2015年01月");
+    EXPECT_EQ(result.lastComplete, "");
     // No completion notice, no failure notice: the user stopped it.
     EXPECT_TRUE(ui.infos.empty());
     EXPECT_TRUE(ui.warnings.empty());
@@ -287,6 +338,15 @@ TEST_F(ExportFailure, AStopEndsTheRunBetweenFilesWithTheAbortLine) {
     EXPECT_NE(iconvFromCp932(logText()).find("利用者の指示で出力処理を中止しました。"),
               std::string::npos);
     EXPECT_GT(stop.asked, 1);
+}
+
+TEST_F(ExportFailure, AStopBetweenMonthsNamesTheLastMonthWrittenWhole) {
+    StopAfterDays stop(2);  // both days of January
+    const ExportResult result = TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15")), &stop);
+    EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
+    const auto messages = ui.activityMessages();
+    EXPECT_EQ(messages.at(messages.size() - 2), "2015年01月分まで出力しました。");
+    EXPECT_EQ(result.leftIncomplete, "");
 }
 
 /// Asks to stop once `fileName` is about to be read.
@@ -301,7 +361,8 @@ struct StopAtFile : ExportProgress {
 // The next month is fetched while the one before is written: still asked once, its lines
 // still come in its turn, and a stop does not wait for it.
 TEST_F(ExportFailure, TheNextFileIsFetchedOnceAndReadInItsTurn) {
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15"))), ExportOutcome::Finished);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15"))).outcome,
+              ExportOutcome::Finished);
     for (const char* name : {"TF1501.html", "TF1502.html", "TF1503.html"}) {
         EXPECT_EQ(server.requestCount(dataPath(name)), 1u) << name;
     }
@@ -325,7 +386,7 @@ TEST_F(ExportFailure, AStopDoesNotWaitForTheFileFetchedAhead) {
                      .delay = std::chrono::seconds(20)});
     StopAtFile stop("TF1502.html");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15")), &stop),
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15")), &stop).outcome,
               ExportOutcome::Stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_TRUE(endsWithAbort());

@@ -73,7 +73,8 @@ TEST_F(GoldenExport, PastDataWritesEveryFileByteForByteUntilTheFirstMissingMonth
     lines.push_back("2015年02月分までの蓄積データを出力しました。");
     lines.push_back("出力処理を終了しました。");
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(ui.activityMessages(), lines);
     EXPECT_EQ(ui.clears, 1);
@@ -98,7 +99,7 @@ TEST_F(GoldenExport, PastDataWritesEveryFileByteForByteUntilTheFirstMissingMonth
     EXPECT_EQ(server.requestCount(dataPath("TF1412.html")), 0u);
     EXPECT_EQ(server.requestCount(dataPath("TF1503.html")), 1u);
     EXPECT_EQ(server.requestCount(dataPath("TF1504.html")), 0u);
-    EXPECT_EQ(state.FilesFailed, 0);
+    EXPECT_EQ(result.filesFailed, 0);
     // "𠮷" is not in CP932: written as "?" and logged.
     EXPECT_NE(iconvFromCp932(logText()).find("CP932 で表せない文字が 1 個"), std::string::npos);
 }
@@ -107,7 +108,7 @@ TEST_F(GoldenExport, SpotChecksOfTheLineLayout) {
     ExportSelection selection = pastSelection("15");
     selection.commentEntries = kAllComments;
     selection.indexCodes = {"010"};
-    ASSERT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    ASSERT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
     const auto written = hostFiles();
 
     EXPECT_EQ(iconvFromCp932(written.at("MY_DATA/YOS_COM/2015/YC06155C.DAT")),
@@ -139,7 +140,7 @@ TEST_F(GoldenExport, ThisWeekWithOnlyPredictionCommentsWritesNoResultOrIndexFile
     expectGroup(goldenWeekDay(), "20150207", selection);
     lines.push_back("出力処理を終了しました。");
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(ui.activityMessages(), lines);
     EXPECT_EQ(hostFiles(), files);
@@ -160,7 +161,8 @@ TEST_F(GoldenExport, DayWithoutValidRecordsKeepsItsFilesAndSaysSo) {
     selection.commentEntries[8] = true;
     selection.indexCodes = {"010", "470"};
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(ui.activityMessages(),
               (std::vector<std::string>{
@@ -175,7 +177,7 @@ TEST_F(GoldenExport, DayWithoutValidRecordsKeepsItsFilesAndSaysSo) {
         hostFiles(),
         (std::map<std::string, std::string>{{"KSTR_DATA/2015/KSTR010_150208.CSV", "good\r\n"}}));
     EXPECT_FALSE(std::filesystem::exists(host / "MY_DATA" / "YOS_COM" / "2015"));
-    EXPECT_EQ(state.Problems, 2);
+    EXPECT_EQ(result.problems, 2);
     EXPECT_NE(iconvFromCp932(logText()).find("[WARN"), std::string::npos);
 }
 
@@ -190,7 +192,7 @@ TEST_F(GoldenExport, FourMeetingsOnOneDayGiveFourFilesInPageOrder) {
     ExportSelection selection = weekSelection({"TF150214.html"});
     selection.commentEntries[0] = true;
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
 
     const auto written = hostFiles();
     ASSERT_EQ(written.size(), 4u);
@@ -213,7 +215,7 @@ TEST_F(GoldenExport, PastDataGoesOnPastTheYear2020) {
     ExportSelection selection = pastSelection("20");
     selection.indexCodes = {"010"};
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(hostFiles(),
               (std::map<std::string, std::string>{
@@ -229,7 +231,7 @@ TEST_F(GoldenExport, RewritingReplacesOldFilesWhole) {
     ExportSelection selection = weekSelection({"TF150207.html"});
     selection.indexCodes = {"010"};
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection), ExportOutcome::Finished);
+    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(readFile(host / "KSTR_DATA" / "2015" / "KSTR010_150207.CSV"),
               "201502070601010101,63.01,70.01\r\n201502070601010207,63.07,70.07\r\n");

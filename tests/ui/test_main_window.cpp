@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -107,7 +108,16 @@ class MainWindowTest : public QObject {
     void emptyHostFolderOnlyGivesItsNotice();
     void runDisablesTheButtonAndListsAndStopEndsItBetweenFiles();
     void closingDuringARunAsksAndWaitsForTheFileBeingWritten();
+    void closeAnsweredAfterTheRunEndedStillCloses();
+    void folderWithoutTheHostProgramIsRefusedBeforeAnythingIsWritten();
+    void runThatCouldNotWriteEveryFileEndsWithAWarning();
+    void lastBoxFindsTheFinalFiguresUnderIt();
+    void stoppedRunSaysHowFarItGot();
     void toolbarButtons();
+    void helpWithoutABrowserSaysWhereToGo();
+    void dayListOpensAtThisWeekAndTheFolderShowsWhole();
+    void messageBoxesKeepTheTextsOwnLineBreaks();
+    void windowOpenOverNewYearOffersTheNewYear();
     void activityListKeepsEveryLineAndTheNewestInView();
 };
 
@@ -253,8 +263,8 @@ void MainWindowTest::selectionCheckRefusesWithItsMessages() {
     QCOMPARE(Dialogs::shown.back().title, QStringLiteral("Kestrova"));
     QCOMPARE(QApplication::focusWidget()->objectName(), focus);
     if (message == kNoData) {
-        QCOMPARE(f.window->exportState().ThisWeekMode, 0);
-        QCOMPARE(f.window->exportState().StartYear, "12");
+        QCOMPARE(f.window->lastCheck().ThisWeekMode, 0);
+        QCOMPARE(f.window->lastCheck().StartYear, "12");
     }
 }
 
@@ -266,8 +276,8 @@ void MainWindowTest::selectionCheckPassesThisWeekOnly() {
     WindowFixture::select(f.list("lst_YKcom"), {3});
     QVERIFY(f.window->lst_ThisW_Chk());
     QVERIFY(Dialogs::shown.empty());
-    QCOMPARE(f.window->exportState().ThisWeekMode, 1);
-    QCOMPARE(f.window->exportState().StartYear, "");
+    QCOMPARE(f.window->lastCheck().ThisWeekMode, 1);
+    QCOMPARE(f.window->lastCheck().StartYear, "");
 }
 
 void MainWindowTest::allOnAndAllOffTouchOnlyTheDataKinds() {
@@ -468,7 +478,7 @@ void MainWindowTest::pastExportAsksTwiceAndNoLeavesEverythingAlone() {
     QCOMPARE(f.window->lastOutcome(), ExportOutcome::NotStarted);
     QCOMPARE(Dialogs::shown.size(), std::size_t{2});
     QVERIFY(Dialogs::shown.at(0).text.startsWith(QStringLiteral("過去データを出力します。")));
-    QVERIFY(Dialogs::shown.at(1).text.startsWith(QStringLiteral("過去データ出力処理は途中で")));
+    QCOMPARE(Dialogs::shown.at(1).text, kestrova::ui::qtText(kestrova::kPastDataStopQuestion));
     QVERIFY(f.activity().isEmpty());
     QCOMPARE(filesUnder(f.hostFolder.path()), std::size_t{1});  // TFJV.EXE
     QVERIFY(f.find<QPushButton>("cmd_TFJVOut")->isEnabled());
@@ -567,6 +577,135 @@ void MainWindowTest::closingDuringARunAsksAndWaitsForTheFileBeingWritten() {
     QVERIFY(!temporaryFilesUnder(f.hostFolder.path()));
 }
 
+void MainWindowTest::closeAnsweredAfterTheRunEndedStillCloses() {
+    // The close question stays open while the run ends and its last box comes and goes.
+    WindowFixture f;
+    f.openWindow();
+    f.server.addFault({.path = "/kestrova/tfdata2/TF261205.html",
+                       .kind = kestrova::sample::FaultKind::Slow,
+                       .delay = std::chrono::milliseconds(1500)});
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    const int week = currentYear() - 2010 + 1;
+    WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
+    WindowFixture::select(f.list("lst_DataSel"), {0});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_VERIFY(f.window->isExporting());
+
+    Dialogs::whileShown = [&](const kestrova::ui::ShownBox& box) {
+        if (box.text.startsWith(QStringLiteral("出力処理を実行中です。"))) {
+            QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+        }
+    };
+    f.window->close();
+    Dialogs::whileShown = nullptr;
+    QCOMPARE(f.window->lastOutcome(), ExportOutcome::Finished);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.window->isVisible(), 5000);
+    QCOMPARE(f.logged("[INFO]").back(), "アプリケーションが終了しました。");
+}
+
+void MainWindowTest::folderWithoutTheHostProgramIsRefusedBeforeAnythingIsWritten() {
+    WindowFixture f;
+    f.openWindow();
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    TempDir typed;
+    const int week = currentYear() - 2010 + 1;
+    WindowFixture::select(f.list("lst_ThisW"), {week});
+    WindowFixture::select(f.list("lst_DataSel"), {0});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(typed.path()));
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+
+    QCOMPARE(f.window->lastOutcome(), ExportOutcome::NotStarted);
+    QCOMPARE(shownTexts(),
+             QStringList{kestrova::ui::qtText(kestrova::kNotAHostFolder) + QStringLiteral("\r\n") +
+                         kestrova::ui::qtPath(typed.path())});
+    QCOMPARE(filesUnder(typed.path()), std::size_t{0});
+    QVERIFY(f.activity().isEmpty());
+}
+
+void MainWindowTest::runThatCouldNotWriteEveryFileEndsWithAWarning() {
+    WindowFixture f;
+    f.openWindow();
+    kestrova::test::writeFile(f.hostFolder / "KSTR_DATA", "not a folder");
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    const int week = currentYear() - 2010 + 1;
+    WindowFixture::select(f.list("lst_ThisW"), {week});
+    WindowFixture::select(f.list("lst_DataSel"), {0});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+
+    QCOMPARE(f.window->lastOutcome(), ExportOutcome::Finished);
+    QVERIFY(!shownTexts().contains(kDone));
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Warning);
+    QVERIFY(Dialogs::shown.back().text.contains(QStringLiteral("書き込めなかったファイル：1件")));
+}
+
+void MainWindowTest::lastBoxFindsTheFinalFiguresUnderIt() {
+    WindowFixture f;
+    f.today = [] { return QDate(2026, 3, 10); };  // the server's newest month is last month
+    f.openWindow();
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    const int week = currentYear() - 2010 + 1;
+    WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
+    WindowFixture::select(f.list("lst_DataSel"), {0, 1});
+    WindowFixture::select(f.list("lst_YKcom"), {0, 1});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    QString lineUnderTheBox;
+    bool stopEnabled = true;
+    Dialogs::whileShown = [&](const kestrova::ui::ShownBox& box) {
+        if (box.text == kDone) {
+            lineUnderTheBox = f.find<QLabel>("lbl_Progress")->text();
+            stopEnabled = f.find<QPushButton>("cmd_Stop")->isEnabled();
+        }
+    };
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+
+    const std::size_t written =
+        filesUnder(f.hostFolder / "KSTR_DATA") + filesUnder(f.hostFolder / "MY_DATA");
+    QVERIFY2(lineUnderTheBox.startsWith(
+                 QStringLiteral("完了　2 / 2 日　書き込んだファイル %1 件　経過 ").arg(written)),
+             qPrintable(lineUnderTheBox));
+    QVERIFY(!stopEnabled);
+    // The clock has stopped: the line stays as it was.
+    QTest::qWait(1100);
+    QCOMPARE(f.find<QLabel>("lbl_Progress")->text(), lineUnderTheBox);
+
+    // A past-data run ends at the newest month the server has: that is its whole.
+    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2026)});
+    Dialogs::setNextAnswer(Answer::Yes);
+    Dialogs::setNextAnswer(Answer::Yes);
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 30000);
+    QVERIFY2(lineUnderTheBox.startsWith(QStringLiteral("完了　2 / 2 か月")),
+             qPrintable(lineUnderTheBox));
+}
+
+void MainWindowTest::stoppedRunSaysHowFarItGot() {
+    WindowFixture f(2026, 6);
+    f.openWindow();
+    f.server.addFault({.path = "/kestrova/tfdata2/TF2603.html",
+                       .kind = kestrova::sample::FaultKind::Slow,
+                       .delay = std::chrono::milliseconds(3000)});
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2026)});
+    WindowFixture::select(f.list("lst_DataSel"), {0});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.activity().filter(QStringLiteral("2026年03月")).isEmpty(), 30000);
+    QTest::mouseClick(f.find<QPushButton>("cmd_Stop"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+
+    const QStringList lines = f.activity();
+    QCOMPARE(lines.mid(lines.size() - 3),
+             (QStringList{QStringLiteral("利用者の指示で中止しました。"),
+                          QStringLiteral("2026年02月分まで出力しました。"), kStopped}));
+    QVERIFY2(f.find<QLabel>("lbl_Progress")->text().startsWith(QStringLiteral("中止　2 / 12 か月")),
+             qPrintable(f.find<QLabel>("lbl_Progress")->text()));
+}
+
 void MainWindowTest::toolbarButtons() {
     WindowFixture f;
     f.openWindow();
@@ -606,6 +745,85 @@ void MainWindowTest::toolbarButtons() {
     f.find<QAction>("End")->trigger();
     QVERIFY(!f.window->isVisible());
     QCOMPARE(f.logged("[INFO]").back(), "アプリケーションが終了しました。");
+}
+
+void MainWindowTest::helpWithoutABrowserSaysWhereToGo() {
+    WindowFixture f;
+    f.openWindow();
+    Dialogs::browserStarts = false;
+    f.find<QAction>("Help2")->trigger();
+    const QString address = QStringLiteral("http://") +
+                            QString::fromStdString(f.server.hostPort()) +
+                            QStringLiteral("/kestrova/monitor/data_explain.pdf");
+    QCOMPARE(shownTexts(), QStringList{QStringLiteral("ブラウザを起動できませんでした。\r\n"
+                                                      "次のアドレスをブラウザで開いて下さい。"
+                                                      "\r\n\r\n") +
+                                       address});
+    for (const char* name : {"End", "VarInfo", "Help", "Help2"}) {
+        QVERIFY2(!f.find<QAction>(name)->toolTip().isEmpty(), name);
+    }
+}
+
+void MainWindowTest::dayListOpensAtThisWeekAndTheFolderShowsWhole() {
+    WindowFixture f;
+    const QString folder = QStringLiteral("/home/user/.wine/drive_c/TARGET frontier JV/TFJV");
+    f.writeSettings({}, {QStringLiteral("TFJV_Path=") + folder});
+    f.openWindow();
+    QListWidget* days = f.list("lst_ThisW");
+    const QRect newest = days->visualItemRect(days->item(days->count() - 1));
+    QVERIFY(days->viewport()->rect().contains(newest));
+    auto* path = f.find<QLineEdit>("txt_TFJVPath");
+    QCOMPARE(path->text(), folder);
+    QCOMPARE(path->toolTip(), folder);
+}
+
+void MainWindowTest::messageBoxesKeepTheTextsOwnLineBreaks() {
+    const QString text = QStringLiteral(
+        "過去データを出力します。\r\nこの処理はご利用のパソコンスペック・通信環境等と選択した"
+        "データ数によって\r\n異なりますが、数十分～数時間かかります。\r\n\r\n"
+        "又、既にあるデータは上書きされます。\r\n\r\n出力してよろしいですか？");
+    const auto box = kestrova::ui::makeMessageBox(nullptr, BoxKind::Question, text,
+                                                  QStringLiteral("Kestrova"), false);
+    box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    QVERIFY(label);
+    // As many lines as the text has: no line of it was broken again.
+    const int lines = static_cast<int>(text.count(QStringLiteral("\r\n"))) + 1;
+    const int lineHeight = QFontMetrics(label->font()).lineSpacing();
+    QVERIFY2(label->height() < (lines + 1) * lineHeight,
+             qPrintable(QStringLiteral("%1 px for %2 lines of %3 px")
+                            .arg(label->height())
+                            .arg(lines)
+                            .arg(lineHeight)));
+}
+
+void MainWindowTest::windowOpenOverNewYearOffersTheNewYear() {
+    WindowFixture f;
+    QDate today(2026, 12, 31);
+    f.today = [&] { return today; };
+    f.openWindow();
+    QListWidget* days = f.list("lst_ThisW");
+    QCOMPARE(WindowFixture::codes(days).filter(QStringLiteral("mm.html")).size(), 17);
+    days->item(days->count() - 1)->setSelected(true);
+
+    today = QDate(2027, 1, 1);
+    f.window->refreshPastYears();
+    const QStringList codes = WindowFixture::codes(days);
+    QCOMPARE(codes.filter(QStringLiteral("mm.html")).size(), 18);
+    QCOMPARE(codes.at(17), QStringLiteral("TF27mm.html"));
+    QCOMPARE(codes.at(18), QStringLiteral("TF261205.html"));
+    QVERIFY(days->item(days->count() - 1)->isSelected());
+
+    // A run plans the months of the year it runs in.
+    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
+    WindowFixture::select(days, {pastRow(2027)});
+    WindowFixture::select(f.list("lst_DataSel"), {0});
+    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
+    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QCOMPARE(f.window->lastOutcome(), ExportOutcome::Finished);
+    QCOMPARE(f.server.requestCount("/kestrova/tfdata2/TF2701.html"), std::size_t{1});
 }
 
 void MainWindowTest::activityListKeepsEveryLineAndTheNewestInView() {

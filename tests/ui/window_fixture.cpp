@@ -35,6 +35,8 @@ WindowFixture::WindowFixture(int newestYear, int newestMonth)
     ui::Dialogs::folders.clear();
     ui::Dialogs::browsedFrom.clear();
     ui::Dialogs::openedPages.clear();
+    ui::Dialogs::whileShown = nullptr;
+    ui::Dialogs::browserStarts = true;
     std::filesystem::create_directories(hostFolder / "MY_DATA" / "YOS_COM");
     std::filesystem::create_directories(hostFolder / "MY_DATA" / "KEK_COM");
     writeFile(hostFolder / "TFJV.EXE", "");
@@ -61,7 +63,8 @@ void WindowFixture::writeSettings(const QStringList& sysEnv, const QStringList& 
 
 ui::frmTFLink& WindowFixture::openWindow() {
     window = std::make_unique<ui::frmTFLink>(ui::MainWindowSetup{
-        log, appFolder.path(), loadServerSettings(settingsFile(appFolder.path()))});
+        log, appFolder.path(), loadServerSettings(settingsFile(appFolder.path())),
+        [this] { return today(); }});
     window->Form_Load();
     window->show();
     if (!QTest::qWaitFor([this] { return window->isLoaded() || !window->isVisible(); }, 30000)) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <QDate>
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
@@ -49,6 +51,8 @@ class WindowFixture {
     /// The messages of the log lines at `tag` ("[INFO]" and so on), in order.
     std::vector<std::string> logged(const std::string& tag = {}) const;
 
+    /// The window's date, read whenever it asks.
+    std::function<QDate()> today = &QDate::currentDate;
     TempDir appFolder;
     TempDir hostFolder;
     sample::SampleServer server;
