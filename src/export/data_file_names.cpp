@@ -1,7 +1,6 @@
 #include "export/data_file_names.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "base/text.h"
 
@@ -33,12 +32,6 @@ std::vector<std::string> makeMonthFileTemplates(int currentYear) {
 
 std::string monthFileName(std::string_view monthTemplate, int month) {
     return replaceAll(monthTemplate, "mm", twoDigits(month));
-}
-
-std::string dayFileName(int year, unsigned month, unsigned day) {
-    char name[32];
-    std::snprintf(name, sizeof name, "TF%02d%02u%02u.html", year % 100, month % 100, day % 100);
-    return name;
 }
 
 std::string dayFileNameOf(std::string_view dayKey) {

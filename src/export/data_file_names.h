@@ -24,9 +24,6 @@ std::vector<std::string> makeMonthFileTemplates(int currentYear);
 /// The file of `month` (1..12) of a template: ("TF18mm.html", 3) gives "TF1803.html".
 std::string monthFileName(std::string_view monthTemplate, int month);
 
-/// "TF" + yymmdd + ".html".
-std::string dayFileName(int year, unsigned month, unsigned day);
-
 /// The day file of a day key yyyymmdd.
 std::string dayFileNameOf(std::string_view dayKey);
 

@@ -68,11 +68,6 @@ const std::array<std::string_view, kDataKindCount> DataKindNames = {"未選択",
                                                                     "調教師馬主別連対率",
                                                                     "調教師馬主別３着内率"};
 
-bool isIndexKindCode(std::string_view code) {
-    const auto* first = DataKindCodes.begin() + kFirstIndexKind;
-    return std::find(first, DataKindCodes.end(), code) != DataKindCodes.end();
-}
-
 int indexFirstColumn(std::string_view code) {
     int value = 0;
     const auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), value);

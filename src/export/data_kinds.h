@@ -23,9 +23,6 @@ inline constexpr std::array<std::string_view, 5> kCommentKindCodes = {"001", "00
 /// The comment list holds one prediction (even) and one result (odd) entry per kind.
 inline constexpr std::size_t kCommentEntryCount = 10;
 
-/// True for "010".."470" in steps of ten.
-bool isIndexKindCode(std::string_view code);
-
 /// First of the two record columns of an index kind: 2 * (code / 10) + 7, with code / 10
 /// rounded to the nearest whole number. -1 when `code` is not a number.
 int indexFirstColumn(std::string_view code);

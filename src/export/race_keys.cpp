@@ -87,10 +87,6 @@ bool isValidDayKey(std::string_view key) {
     return number(0, 4) >= 1 && date.ok();
 }
 
-bool isValidMeetingKey(std::string_view key) {
-    return hasValidDay(key, 14);
-}
-
 bool isValidRaceKey(std::string_view key) {
     return hasValidDay(key, 16);
 }

@@ -17,9 +17,8 @@ std::string GET_JYOCD(std::string_view venueName);
 std::string convDigitPair(std::string_view pair);
 
 /// Keys from the server decide file and folder names; only these shapes may reach them.
-bool isValidDayKey(std::string_view key);      ///< 8 ASCII digits forming a real date
-bool isValidMeetingKey(std::string_view key);  ///< 14 ASCII digits, a valid day key first
-bool isValidRaceKey(std::string_view key);     ///< 16 ASCII digits, a valid day key first
+bool isValidDayKey(std::string_view key);   ///< 8 ASCII digits forming a real date
+bool isValidRaceKey(std::string_view key);  ///< 16 ASCII digits, a valid day key first
 
 inline std::string_view dayKeyOf(std::string_view raceKey) {
     return raceKey.substr(0, 8);

@@ -64,7 +64,7 @@ TEST(SelectionCheck, ListEntriesCarryTheirCodeOutOfViewAndGiveItBack) {
     EXPECT_EQ(past, "2026年01月～先週（過去データ）" + std::string(50, ' ') + "TF26mm.html");
     EXPECT_EQ(hiddenItemCode(past, 13), "TF26mm.html");
 
-    const std::string day = thisWeekEntry("2026年12月05日", dayFileName(2026, 12, 5));
+    const std::string day = thisWeekEntry("2026年12月05日", dayFileNameOf("20261205"));
     EXPECT_EQ(day, "2026年12月05日（今週データ）" + std::string(50, ' ') + "TF261205.html");
     EXPECT_EQ(hiddenItemCode(day, 13), "TF261205.html");
 
