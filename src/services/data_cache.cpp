@@ -155,8 +155,7 @@ void DataCache::store(std::string_view fileName, const Entry& entry) {
             throw FileError("キャッシュのフォルダを作成できませんでした。(" + pathText(folder_) +
                             ": " + fileErrorReason(error) + ")");
         }
-        // A crash may leave the rename without the data on disk; the checksum finds that.
-        writeFileAtomically(entryPath(fileName), bytes, FlushToDisk::Later);
+        writeFileAtomically(entryPath(fileName), bytes);
     } catch (...) {
         writable_ = false;  // one report is enough; the export goes on without the cache
         throw;
