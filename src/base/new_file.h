@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -31,5 +32,17 @@ enum class FollowLink {
     Yes,  ///< the user's own files: the file it points to is read or replaced
     No,   ///< a folder the program keeps for itself: the link is only ever a link
 };
+
+/// Reads the whole regular file `file` into `bytes` (holding about its size, nothing more).
+/// Errors: ENOENT missing, EISDIR a folder, ENOTSUP another kind of file (a FIFO or device,
+/// never waited on), EFBIG larger than `maxBytes` (left unread), ELOOP a link when links are
+/// not followed.
+std::error_code readRegularFile(const std::filesystem::path& file, std::string& bytes,
+                                std::uint64_t maxBytes = UINT64_MAX,
+                                FollowLink follow = FollowLink::Yes);
+
+/// Sets the modification time of `file` to now; a symbolic link's own time, never that of
+/// the file it points to.
+std::error_code touchWithoutFollowing(const std::filesystem::path& file);
 
 }  // namespace kestrova

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <dirent.h>
@@ -113,6 +114,65 @@ std::size_t removeAbandonedTemporaries(const std::filesystem::path& folder,
     }
     ::closedir(dir);
     return removed;
+}
+
+std::error_code readRegularFile(const std::filesystem::path& file, std::string& bytes,
+                                std::uint64_t maxBytes, FollowLink follow) {
+    // Without O_NONBLOCK the open of a FIFO would wait for a writer that never comes.
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+    if (follow == FollowLink::No) {
+        flags |= O_NOFOLLOW;
+    }
+    Descriptor fd(::open(file.c_str(), flags));
+    if (fd.get() < 0) {
+        return lastError();
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return lastError();
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return std::make_error_code(std::errc::not_supported);
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size > maxBytes) {
+        return std::make_error_code(std::errc::file_too_large);
+    }
+    // One byte more than the size tells the end from a file that grew meanwhile, without
+    // moving the buffer.
+    bytes.clear();
+    bytes.resize(static_cast<std::size_t>(size) + 1);
+    std::size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            bytes.resize(have + std::max<std::size_t>(have / 2, 4096));
+        }
+        const ssize_t got = ::read(fd.get(), bytes.data() + have, bytes.size() - have);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return lastError();
+        }
+        if (got == 0) {
+            break;
+        }
+        have += static_cast<std::size_t>(got);
+        if (have > maxBytes) {
+            return std::make_error_code(std::errc::file_too_large);
+        }
+    }
+    bytes.resize(have);
+    return {};
+}
+
+std::error_code touchWithoutFollowing(const std::filesystem::path& file) {
+    return ::utimensat(AT_FDCWD, file.c_str(), nullptr, AT_SYMLINK_NOFOLLOW) != 0
+               ? lastError()
+               : std::error_code();
 }
 
 }  // namespace kestrova

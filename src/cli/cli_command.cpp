@@ -139,6 +139,31 @@ std::string flatCell(std::string_view cell) {
     return flat;
 }
 
+/// `cache --clear`: an entry left behind is named, and the exit code says so.
+int runClearCache(const ExportRequest& request, const CliEnvironment& env, const SsLogging& log,
+                  const std::string& tag) {
+    const auto appFolder = appFolderOf(request, env);
+    // The server does not matter for removing entries: the settings are not read.
+    DataCache cache = *openDataCache(appFolder, {}, true);
+    const DataCache::Cleared cleared = cache.clear();
+    if (cleared.failures.empty()) {
+        env.out << "キャッシュを空にしました（" << cleared.removed << "件）。" << std::endl;
+        log.InfoLog(tag + ": " + std::to_string(cleared.removed) + "件を削除しました。");
+        return kExitFinished;
+    }
+    const std::string message = "キャッシュを空にできませんでした（" +
+                                std::to_string(cleared.removed) + "件を削除、" +
+                                std::to_string(cleared.failures.size()) + "件を削除できません）。";
+    env.err << message << '\n';
+    log.WarnLog(tag + "<<" + message + ">>");
+    for (const std::string& failure : cleared.failures) {
+        env.err << "  " << failure << '\n';
+        log.WarnLog(tag + ": " + failure);
+    }
+    env.err << std::flush;
+    return kExitIncomplete;
+}
+
 }  // namespace
 
 int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
@@ -169,15 +194,8 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
             return runDays(parsed.request, env);
         case CommandKind::Race:
             return runRace(parsed.request, parsed.race, env);
-        case CommandKind::ClearCache: {
-            const auto appFolder = appFolderOf(parsed.request, env);
-            const auto settings = loadServerSettings(settingsFile(appFolder));
-            DataCache cache = *openDataCache(appFolder, settings.memberHost, true);
-            const std::size_t removed = cache.clear();
-            env.out << "キャッシュを空にしました（" << removed << "件）。" << std::endl;
-            log.InfoLog(tag + ": " + std::to_string(removed) + "件を削除しました。");
-            return kExitFinished;
-        }
+        case CommandKind::ClearCache:
+            return runClearCache(parsed.request, env, log, tag);
         default:
             return runExport(parsed.request, env);
     }

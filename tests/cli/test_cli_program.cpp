@@ -336,5 +336,21 @@ TEST_F(CliProgram, TheDownloadCacheServesTheNextRunUnlessTurnedOff) {
     EXPECT_TRUE(std::filesystem::is_empty(cacheFolder));
 }
 
+TEST_F(CliProgram, CacheClearNamesWhatItCouldNotRemoveAndSaysSoInItsExitCode) {
+    ASSERT_EQ(run({"--day", "20261205", "--kinds", "010"}).exitCode, kExitFinished);
+    const auto cacheFolder = app_ / "appdata" / "cache";
+    // Even root cannot remove a folder that is not empty.
+    std::filesystem::create_directories(cacheFolder / "TF261206.html.cache" / "inside");
+    const auto result = command({"cache", "--clear"});
+    EXPECT_EQ(result.exitCode, kExitIncomplete);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "キャッシュを空にできませんでした（1件を削除、1件を削除できません）。\n  " +
+                  (cacheFolder / "TF261206.html.cache").string() +
+                  ": フォルダが空ではありません\n");
+    EXPECT_FALSE(std::filesystem::exists(cacheFolder / "TF261205.html.cache"));
+    EXPECT_NE(logText().find("TF261206.html.cache: フォルダが空ではありません"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kestrova::cli
