@@ -100,7 +100,8 @@ StartUpEnd Main::afterFolders() {
     const ServerSettings settings = loadServerSettings(settingsFile(appFolder_.folder));
     HttpSchemeSetting = settings.schemeSetting;
     if (!settings.problems.empty()) {
-        // A host the user set must not be replaced by the real server behind their back.
+        // A host the user set must not be replaced by the real server behind their back, nor
+        // the hosts of a settings file that cannot be read.
         AppLog->ErrorLog(errorText("Main", settings.problems.front()));
         critical(ui::qtText(settings.problems.front()));
         return StartUpEnd::SettingsRefused;

@@ -86,11 +86,13 @@ ExportSelection makeSelection(const ExportRequest& request, const SelectionCheck
 }
 
 /// What every command that reaches a server needs: the log, the settings, a terminal face.
+/// The settings file is read once, here.
 struct Session {
     Session(const ExportRequest& request, const CliEnvironment& env, std::string tagText)
         : appFolder(appFolderOf(request, env)),
           log(makeAppLog(appFolder)),
-          settings(loadServerSettings(settingsFile(appFolder))),
+          ini(settingsFile(appFolder)),
+          settings(loadServerSettings(ini)),
           ui(env.out, env.err, env.progressColumns, &log),
           tag(std::move(tagText)) {}
 
@@ -105,6 +107,7 @@ struct Session {
 
     std::filesystem::path appFolder;
     SsLogging log;
+    IniSnapshot ini;
     ServerSettings settings;
     TerminalUi ui;
     std::string tag;
@@ -210,15 +213,15 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
     if (!check.ok) {
         return refuse(log, env, tag, check.message, false);
     }
-    const auto iniFile = settingsFile(session.appFolder);
+    if (!session.settings.problems.empty()) {
+        // A host the user set must not be replaced by the real server behind their back; a
+        // settings file that cannot be read names no host folder either.
+        return refuse(log, env, tag, session.settings.problems.front(), false);
+    }
     const std::filesystem::path hostFolder =
-        given.hostFolder.value_or(readIniText(iniFile, "USE_OPT1", "TFJV_Path"));
+        given.hostFolder.value_or(session.ini.text("USE_OPT1", "TFJV_Path"));
     if (const auto problem = hostFolderProblem(hostFolder)) {
         return refuse(log, env, tag, *problem, false);
-    }
-    if (!session.settings.problems.empty()) {
-        // A host the user set must not be replaced by the real server behind their back.
-        return refuse(log, env, tag, session.settings.problems.front(), false);
     }
     TerminalUi& ui = session.ui;
     ui.setPastData(check.ThisWeekMode == 0);

@@ -122,6 +122,7 @@ class StartUpTest : public QObject {
     void missingUpdaterIsReportedAndTheWindowStillOpens();
     void unwritableProgramFolderGivesWayToTheUserFolder();
     void foldersThatCannotBeMadeEndTheStart();
+    void unreadableSettingsFileEndsTheStartBeforeAnyRequest();
 };
 
 void StartUpTest::startUpLogsItsStepsInOrderAndShowsTheWindow() {
@@ -295,6 +296,25 @@ void StartUpTest::foldersThatCannotBeMadeEndTheStart() {
     QVERIFY(Dialogs::shown.front().text.startsWith(QStringLiteral("mDir<<")));
     QCOMPARE(Dialogs::shown.back().kind, BoxKind::Critical);
     QCOMPARE(Dialogs::shown.back().text, kestrova::ui::qtText(kestrova::kFolderFailureMessage));
+    QVERIFY(!anyWindowVisible());
+}
+
+void StartUpTest::unreadableSettingsFileEndsTheStartBeforeAnyRequest() {
+    // Its hosts are unknown: the built-in ones would reach the real servers instead.
+    StartUpFixture f;
+    const auto ini = kestrova::settingsFile(f.program.path());
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::SettingsRefused);
+    const std::string message =
+        "設定ファイルを読み込めませんでした。(" + ini.string() + ": 同じ名前のフォルダがあります)";
+    QCOMPARE(shownTexts(), QStringList{kestrova::ui::qtText(message)});
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Critical);
+    const std::string log =
+        kestrova::fromCp932(kestrova::test::readFile(f.program / "logs" / "Kestrova.log"));
+    QVERIFY(log.find("[ERROR] Main<<" + message + ">>") != std::string::npos);
+    QCOMPARE(f.server->bytesSent(), std::uint64_t{0});
     QVERIFY(!anyWindowVisible());
 }
 

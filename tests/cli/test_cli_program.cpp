@@ -1,6 +1,7 @@
 #include <map>
 #include <regex>
 #include <sstream>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -350,6 +351,42 @@ TEST_F(CliProgram, CacheClearNamesWhatItCouldNotRemoveAndSaysSoInItsExitCode) {
                   ": フォルダが空ではありません\n");
     EXPECT_FALSE(std::filesystem::exists(cacheFolder / "TF261205.html.cache"));
     EXPECT_NE(logText().find("TF261206.html.cache: フォルダが空ではありません"), std::string::npos);
+}
+
+TEST_F(CliProgram, ASettingsFileThatCannotBeReadIsRefusedBeforeAnyRequest) {
+    // The built-in hosts would have reached the real servers instead of the configured ones;
+    // a FIFO is not waited on.
+    const auto ini = app_ / "Kestrova.Ini";
+    std::filesystem::remove(ini);
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+    const std::string refusal = "設定ファイルを読み込めませんでした。(" + ini.string() + ": ";
+    for (const auto& result :
+         {command({"days"}), command({"race", "win", "2026120506050311"}),
+          run({"--day", "20261205", "--kinds", "010", "--host-folder", host_.string()})}) {
+        EXPECT_EQ(result.exitCode, kExitUsage) << result.err;
+        EXPECT_EQ(result.err, refusal + "通常のファイルではありません)\n");
+    }
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    const auto result = command({"days"});
+    EXPECT_EQ(result.exitCode, kExitUsage) << result.err;
+    EXPECT_EQ(result.err, refusal + "同じ名前のフォルダがあります)\n");
+    EXPECT_EQ(server_.bytesSent(), 0u);
+    EXPECT_NE(logText().find(refusal), std::string::npos);
+}
+
+TEST_F(CliProgram, ALargeSettingsFileCostsAboutItsOwnSize) {
+    // 8 MB of empty lines before the settings: read once, not copied line by line.
+    const std::string settings = test::readFile(app_ / "Kestrova.Ini");
+    std::string large;
+    for (int i = 0; i < 4 << 20; ++i) {
+        large += "\r\n";
+    }
+    test::writeFile(app_ / "Kestrova.Ini", large + settings);
+    const auto result = command({"days"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(result.out, "2026年12月05日  TF261205.html\n2026年12月06日  TF261206.html\n");
+    EXPECT_LT(result.peakMemory, std::uint64_t{48} << 20);
 }
 
 }  // namespace
