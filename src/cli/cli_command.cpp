@@ -142,6 +142,17 @@ std::string flatCell(std::string_view cell) {
     return flat;
 }
 
+/// A page is saved only into a regular file: renaming over a device or a pipe would put a
+/// plain file in its place.
+std::optional<std::string> saveProblem(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+        return std::nullopt;
+    }
+    return "--save の保存先は通常のファイルではないため書き込みません: " + pathText(file);
+}
+
 /// `cache --clear`: an entry left behind is named, and the exit code says so.
 int runClearCache(const ExportRequest& request, const CliEnvironment& env, const SsLogging& log,
                   const std::string& tag) {
@@ -299,6 +310,9 @@ int runRace(const ExportRequest& request, const RaceRequest& race, const CliEnvi
     Session session(request, env, tagOf(CommandKind::Race));
     if (!session.settings.problems.empty()) {
         return refuse(session.log, env, session.tag, session.settings.problems.front(), false);
+    }
+    if (const auto problem = race.saveTo ? saveProblem(*race.saveTo) : std::nullopt) {
+        return refuse(session.log, env, session.tag, *problem, false);
     }
     try {
         CoreContext ctx = session.context();

@@ -353,6 +353,22 @@ TEST_F(CliProgram, CacheClearNamesWhatItCouldNotRemoveAndSaysSoInItsExitCode) {
     EXPECT_NE(logText().find("TF261206.html.cache: フォルダが空ではありません"), std::string::npos);
 }
 
+TEST_F(CliProgram, RaceSavesOnlyIntoARegularFile) {
+    // As root `--save /dev/null` would have put a plain file in place of the device.
+    const auto fifo = temp_ / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(fifo, temp_ / "link");
+    for (const auto& target : {fifo, temp_ / "link"}) {
+        const auto result = command({"race", "win", "2026120506050311", "--save", target.string()});
+        EXPECT_EQ(result.exitCode, kExitUsage) << result.err;
+        EXPECT_EQ(result.err, "--save の保存先は通常のファイルではないため書き込みません: " +
+                                  target.string() + "\n");
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(temp_ / "link"));
+    EXPECT_EQ(server_.bytesSent(), 0u);
+}
+
 TEST_F(CliProgram, ASettingsFileThatCannotBeReadIsRefusedBeforeAnyRequest) {
     // The built-in hosts would have reached the real servers instead of the configured ones;
     // a FIFO is not waited on.
