@@ -106,6 +106,12 @@ StartUpEnd Main::afterFolders() {
         critical(ui::qtText(settings.problems.front()));
         return StartUpEnd::SettingsRefused;
     }
+    if (const auto notice = unwritableFilesNotice(appFolder_.folder, settings.dataCache);
+        !notice.empty()) {
+        // Said once; the program works without its log and cache.
+        AppLog->WarnLog(errorText("Main", notice));
+        ui::Dialogs::show(nullptr, ui::BoxKind::Warning, ui::qtText(notice));
+    }
     CoreContext ctx(*AppLog, *ui_, settings);
     if (!offerUpdate(ctx)) {
         return StartUpEnd::UpdaterStarted;

@@ -17,6 +17,7 @@
 #include "export/host_folder.h"
 #include "export/selection_check.h"
 #include "export/this_week.h"
+#include "services/app_folder.h"
 #include "services/app_log.h"
 #include "services/app_settings.h"
 #include "services/core_context.h"
@@ -88,13 +89,21 @@ ExportSelection makeSelection(const ExportRequest& request, const SelectionCheck
 /// What every command that reaches a server needs: the log, the settings, a terminal face.
 /// The settings file is read once, here.
 struct Session {
-    Session(const ExportRequest& request, const CliEnvironment& env, std::string tagText)
+    Session(const ExportRequest& request, const CliEnvironment& env, std::string tagText,
+            bool wantsCache = false)
         : appFolder(appFolderOf(request, env)),
           log(makeAppLog(appFolder)),
           ini(settingsFile(appFolder)),
           settings(loadServerSettings(ini)),
           ui(env.out, env.err, env.progressColumns, &log),
-          tag(std::move(tagText)) {}
+          tag(std::move(tagText)),
+          cacheUsed(wantsCache && settings.dataCache && !request.noCache) {
+        // A scheduled run in a folder it cannot write would otherwise leave no trace at all.
+        if (const auto notice = unwritableFilesNotice(appFolder, cacheUsed); !notice.empty()) {
+            env.err << replaceAll(notice, "\r\n", "\n") << '\n' << std::flush;
+            log.WarnLog(tag + ": " + replaceAll(notice, "\r\n", " "));
+        }
+    }
 
     CoreContext context() { return CoreContext(log, ui, settings); }
 
@@ -111,6 +120,7 @@ struct Session {
     ServerSettings settings;
     TerminalUi ui;
     std::string tag;
+    bool cacheUsed;
 };
 
 /// "yyyy年mm月dd日" of an offered day to yyyymmdd.
@@ -216,7 +226,7 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
 }
 
 int runExport(const ExportRequest& given, const CliEnvironment& env) {
-    Session session(given, env, tagOf(CommandKind::Export));
+    Session session(given, env, tagOf(CommandKind::Export), true);
     const SsLogging& log = session.log;
     const std::string& tag = session.tag;
 
@@ -239,8 +249,7 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
     try {
         CoreContext ctx = session.context();
         std::optional<DataCache> cache =
-            openDataCache(session.appFolder, session.settings.memberHost,
-                          session.settings.dataCache && !given.noCache);
+            openDataCache(session.appFolder, session.settings.memberHost, session.cacheUsed);
         ctx.dataCache = cache ? &*cache : nullptr;
         ExportRequest request = given;
         if (request.thisWeek) {

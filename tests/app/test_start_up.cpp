@@ -123,6 +123,7 @@ class StartUpTest : public QObject {
     void unwritableProgramFolderGivesWayToTheUserFolder();
     void foldersThatCannotBeMadeEndTheStart();
     void unreadableSettingsFileEndsTheStartBeforeAnyRequest();
+    void ownFilesThatCannotBeWrittenAreSaidOnceAndTheWindowOpens();
 };
 
 void StartUpTest::startUpLogsItsStepsInOrderAndShowsTheWindow() {
@@ -316,6 +317,24 @@ void StartUpTest::unreadableSettingsFileEndsTheStartBeforeAnyRequest() {
     QVERIFY(log.find("[ERROR] Main<<" + message + ">>") != std::string::npos);
     QCOMPARE(f.server->bytesSent(), std::uint64_t{0});
     QVERIFY(!anyWindowVisible());
+}
+
+void StartUpTest::ownFilesThatCannotBeWrittenAreSaidOnceAndTheWindowOpens() {
+    // A folder where the log file belongs and a file where the cache's folder does: nobody,
+    // root included, writes there, as in a folder the user may not write.
+    StartUpFixture f;
+    std::filesystem::create_directories(f.program / "logs" / "Kestrova.log");
+    std::filesystem::create_directories(f.program / "appdata");
+    kestrova::test::writeFile(f.program / "appdata" / "cache", "");
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::MainWindowShown);
+    QCOMPARE(Dialogs::shown.size(), std::size_t{1});
+    QCOMPARE(Dialogs::shown.front().kind, BoxKind::Warning);
+    const QString text = Dialogs::shown.front().text;
+    QVERIFY2(text.startsWith(QStringLiteral("ログを書き込めません。")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("ダウンロードのキャッシュを保存できません。")),
+             qPrintable(text));
+    QVERIFY(program.window()->isVisible());
 }
 
 QTEST_MAIN(StartUpTest)

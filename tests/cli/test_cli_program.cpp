@@ -369,6 +369,28 @@ TEST_F(CliProgram, RaceSavesOnlyIntoARegularFile) {
     EXPECT_EQ(server_.bytesSent(), 0u);
 }
 
+TEST_F(CliProgram, OwnFilesThatCannotBeWrittenAreSaidOnceAndTheExportGoesOn) {
+    // A file where the log's and the cache's folders belong: nobody, root included, writes
+    // there, as in a read-only application folder.
+    test::writeFile(app_ / "logs", "");
+    test::writeFile(app_ / "appdata", "");
+    auto result = run({"--day", "20261205", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+    const std::string notice = "ログを書き込めません。(" + (app_ / "logs").string() +
+                               ": 同じ名前のファイルがあります)\n"
+                               "ダウンロードのキャッシュを保存できません。(" +
+                               (app_ / "appdata" / "cache").string();
+    EXPECT_TRUE(result.err.starts_with(notice)) << result.err;
+    EXPECT_EQ(result.err.find("このまま続けます。"), result.err.rfind("このまま続けます。"));
+
+    // Without the cache only the log is named.
+    result = run({"--day", "20261205", "--kinds", "010", "--no-cache"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_TRUE(result.err.starts_with("ログを書き込めません。")) << result.err;
+    EXPECT_EQ(result.err.find("キャッシュ"), std::string::npos) << result.err;
+}
+
 TEST_F(CliProgram, ASettingsFileThatCannotBeReadIsRefusedBeforeAnyRequest) {
     // The built-in hosts would have reached the real servers instead of the configured ones;
     // a FIFO is not waited on.
