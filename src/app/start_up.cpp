@@ -109,10 +109,17 @@ StartUpEnd Main::afterFolders() {
     const ServerSettings settings = loadServerSettings(settingsFile(appFolder_.folder));
     HttpSchemeSetting = settings.schemeSetting;
     if (!settings.problems.empty()) {
-        // A host the user set must not be replaced by the real server behind their back.
+        // A host the user set must not be replaced by the real server behind their back, nor
+        // the hosts of a settings file that cannot be read.
         AppLog->ErrorLog(errorText("Main", settings.problems.front()));
         critical(ui::qtText(settings.problems.front()));
         return StartUpEnd::SettingsRefused;
+    }
+    if (const auto notice = unwritableFilesNotice(appFolder_.folder, settings.dataCache);
+        !notice.empty()) {
+        // Said once; the program works without its log and cache.
+        AppLog->WarnLog(errorText("Main", notice));
+        ui::Dialogs::show(nullptr, ui::BoxKind::Warning, ui::qtText(notice));
     }
     CoreContext ctx(*AppLog, *ui_, settings);
     if (!offerUpdate(ctx)) {

@@ -43,7 +43,7 @@ StartUpEnvironment thisProcess();
 enum class StartUpEnd {
     AlreadyRunning,   ///< another instance runs; nothing shown, nothing logged
     FolderFailure,    ///< the working folders could not be made
-    SettingsRefused,  ///< a server host in the settings file is not a host
+    SettingsRefused,  ///< the settings file cannot be read, or a server host in it is not one
     UpdaterStarted,   ///< the user took the update; the updater carries on
     ProbeFailed,      ///< the server master did not answer 0 or 1 ([Err001])
     Failed,           ///< an unexpected error, shown and logged

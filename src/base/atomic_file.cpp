@@ -7,41 +7,58 @@ namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void fail(const fs::path& target, const std::error_code& error) {
-    throw FileError("ファイルの書き込みに失敗しました。(" + pathText(target) + ": " +
-                    fileErrorReason(error) + ")");
+constexpr std::string_view kWriteFailed = "ファイルの書き込みに失敗しました。";
+
+[[noreturn]] void fail(const fs::path& target, std::string_view reason) {
+    throw FileError(std::string(kWriteFailed) + "(" + pathText(target) + ": " +
+                    std::string(reason) + ")");
 }
 
-/// Creates the temporary file beside `target` holding `bytes`; returns its path. The name is
-/// fixed, so a file left behind by a killed run is found and replaced, not piled up.
-fs::path writeTemporary(const fs::path& target, std::string_view bytes, FlushToDisk flush) {
-    fs::path temporary = target;
-    temporary += ".kestrova-tmp";
-    std::error_code error = writeNewFile(temporary, bytes, flush);
-    if (error == std::errc::file_exists) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        error = writeNewFile(temporary, bytes, flush);
+[[noreturn]] void fail(const fs::path& target, const std::error_code& error) {
+    fail(target, fileErrorReason(error));
+}
+
+/// Creates the temporary file beside `target` holding `bytes`; returns its path. Its name is
+/// this run's own, so a second program writing the same file cannot take it away.
+fs::path writeTemporary(const fs::path& target, std::string_view bytes) {
+    std::error_code error;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        fs::path temporary = target;
+        temporary += uniqueTemporarySuffix();
+        error = writeNewFile(temporary, bytes);
+        if (!error) {
+            return temporary;
+        }
+        if (error != std::errc::file_exists) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            break;
+        }
     }
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        fail(target, error);
-    }
-    return temporary;
+    fail(target, error);
 }
 
 }  // namespace
 
-void writeFileAtomically(const fs::path& file, std::string_view bytes, FlushToDisk flush) {
+void writeFileAtomically(const fs::path& file, std::string_view bytes, FollowLink follow) {
     std::error_code error;
     std::error_code ignored;
-    // Renaming over a symbolic link would replace the link, not the file the user keeps.
-    const fs::path resolved = fs::is_symlink(file, ignored) ? fs::canonical(file, ignored) : file;
-    const fs::path& target = resolved.empty() ? file : resolved;
-    const fs::path temporary = writeTemporary(target, bytes, flush);
-    const auto existing = fs::status(target, ignored);
-    if (fs::exists(existing)) {
+    fs::path target = file;
+    if (follow == FollowLink::Yes && fs::is_symlink(file, ignored)) {
+        // Renaming over the link would replace it, not the file the user keeps; a link that
+        // leads nowhere is replaced itself.
+        if (fs::path resolved = fs::canonical(file, ignored); !resolved.empty()) {
+            target = std::move(resolved);
+        }
+    }
+    // A rename puts a plain file in place of whatever is there: a device or a pipe is not
+    // a file to replace.
+    const auto existing = fs::symlink_status(target, ignored);
+    if (fs::exists(existing) && !fs::is_regular_file(existing) && !fs::is_symlink(existing)) {
+        fail(target, "通常のファイルではないため置き換えません");
+    }
+    const fs::path temporary = writeTemporary(target, bytes);
+    if (fs::is_regular_file(existing)) {
         fs::permissions(temporary, existing.permissions(), ignored);
     }
     fs::rename(temporary, target, error);
@@ -49,6 +66,8 @@ void writeFileAtomically(const fs::path& file, std::string_view bytes, FlushToDi
         fs::remove(temporary, ignored);
         fail(target, error);
     }
+    removeAbandonedTemporaries(target.parent_path(),
+                               pathText(target.filename()) + std::string(kTemporaryMarker));
 }
 
 std::string pathText(const fs::path& path) {

@@ -16,14 +16,16 @@ class FileError : public Error {
     using Error::Error;
 };
 
-/// Writes `bytes` to a temporary file beside `target`, flushes it to disk (unless the caller
-/// flushes later) and renames it over `target`, so that `target` is either the old complete
-/// file or the new complete file. An
-/// existing target's permissions carry over. The folder of `target` must exist. Throws
-/// FileError ("ファイルの書き込みに失敗しました。(<path>: <reason>)"); the temporary file is
-/// removed then.
+/// Writes `bytes` to a temporary file of its own name beside `target`, flushes it to the
+/// disk and renames it over `target`, so that `target` is either the old complete file or
+/// the new complete file, also while another process writes the same file. A link in its
+/// place leads to the file replaced (`follow` Yes; one that leads nowhere is replaced itself)
+/// or is replaced itself. Only a regular file is replaced: a device, a pipe or a folder is
+/// refused. An existing target's permissions carry over. The folder of `target` must exist.
+/// Throws FileError ("ファイルの書き込みに失敗しました。(<path>: <reason>)"); the temporary
+/// file is removed then. Temporary files beside it that a killed run left are removed.
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                         FlushToDisk flush = FlushToDisk::Now);
+                         FollowLink follow = FollowLink::Yes);
 
 /// The path as UTF-8 text, for messages and logs.
 std::string pathText(const std::filesystem::path& path);

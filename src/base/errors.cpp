@@ -28,6 +28,10 @@ std::string fileErrorReason(const std::error_code& error) {
             return "同じ名前のフォルダがあります";
         case EEXIST:
             return "同じ名前のファイルがあります";
+        case ENOTEMPTY:
+            return "フォルダが空ではありません";
+        case ENOTSUP:
+            return "通常のファイルではありません";
         case ELOOP:
             return "シンボリックリンクは使えません";
         case ENAMETOOLONG:

@@ -1,21 +1,48 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <system_error>
 
 namespace kestrova {
 
-enum class FlushToDisk {
-    Now,    ///< the file is on the disk when the write returns (settings file)
-    Later,  ///< the caller flushes once with flushFileSystem (tens of thousands of export files)
+/// Creates `file`, which must not exist yet, writes `bytes` into it and flushes it to the
+/// disk. Platform specific.
+std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes);
+
+/// A temporary-name suffix that no other run shares: ".kestrova-tmp-" + process and random
+/// number. kTemporaryMarker finds the files of every run.
+inline constexpr std::string_view kTemporaryMarker = ".kestrova-tmp";
+std::string uniqueTemporarySuffix();
+
+/// True when the file `name` is a temporary file that no running writer will finish: its
+/// suffix names a process that has ended, or no process (an older release's fixed name).
+bool isAbandonedTemporary(std::string_view name);
+
+/// Removes the regular files in `folder` whose names begin with `prefix` and are abandoned
+/// temporary files; returns how many. Another run's file in the making stays.
+std::size_t removeAbandonedTemporaries(const std::filesystem::path& folder,
+                                       std::string_view prefix = {});
+
+/// Whether a symbolic link in a file's place leads to the file it points to.
+enum class FollowLink {
+    Yes,  ///< the user's own files: the file it points to is read or replaced
+    No,   ///< a folder the program keeps for itself: the link is only ever a link
 };
 
-/// Creates `file`, which must not exist yet, and writes `bytes` into it. Platform specific.
-std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes,
-                             FlushToDisk flush);
+/// Reads the whole regular file `file` into `bytes` (holding about its size, nothing more).
+/// Errors: ENOENT missing, EISDIR a folder, ENOTSUP another kind of file (a FIFO or device,
+/// never waited on), EFBIG larger than `maxBytes` (left unread), ELOOP a link when links are
+/// not followed.
+std::error_code readRegularFile(const std::filesystem::path& file, std::string& bytes,
+                                std::uint64_t maxBytes = UINT64_MAX,
+                                FollowLink follow = FollowLink::Yes);
 
-/// Flushes everything written to the file system that holds `folder` to the disk.
-std::error_code flushFileSystem(const std::filesystem::path& folder);
+/// Sets the modification time of `file` to now; a symbolic link's own time, never that of
+/// the file it points to.
+std::error_code touchWithoutFollowing(const std::filesystem::path& file);
 
 }  // namespace kestrova

@@ -1,6 +1,13 @@
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <dirent.h>
 #include <fcntl.h>
+#include <random>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "base/new_file.h"
 
@@ -11,49 +18,161 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
-}  // namespace
-
-std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes,
-                             FlushToDisk flush) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return lastError();
-    }
-    std::error_code error;
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0 && !error) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno != EINTR) {
-                error = lastError();
-            }
-            continue;
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
         }
-        data += written;
-        left -= static_cast<std::size_t>(written);
     }
-    if (!error && flush == FlushToDisk::Now && ::fsync(fd) != 0) {
-        error = lastError();
+    int get() const { return fd_; }
+    /// Closes now; a failed close can be the first report of a failed write on network
+    /// file systems.
+    std::error_code close() {
+        const int fd = std::exchange(fd_, -1);
+        return fd >= 0 && ::close(fd) != 0 ? lastError() : std::error_code();
     }
-    // A failed close can be the first report of a failed write on network file systems.
-    if (::close(fd) != 0 && !error) {
-        error = lastError();
-    }
-    return error;
+
+  private:
+    int fd_;
+};
+
+bool processRuns(pid_t pid) {
+    return pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
-std::error_code flushFileSystem(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
+}  // namespace
+
+std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes) {
+    Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
         return lastError();
     }
-    std::error_code error;
-    if (::syncfs(fd) != 0) {
-        error = lastError();
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd.get(), bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return lastError();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    ::close(fd);
-    return error;
+    if (::fsync(fd.get()) != 0) {
+        return lastError();
+    }
+    return fd.close();
+}
+
+std::string uniqueTemporarySuffix() {
+    std::random_device random;
+    return std::string(kTemporaryMarker) + "-" + std::to_string(::getpid()) + "-" +
+           std::to_string(random() % 1000000);
+}
+
+bool isAbandonedTemporary(std::string_view name) {
+    const auto marker = name.rfind(kTemporaryMarker);
+    if (marker == std::string_view::npos) {
+        return false;
+    }
+    std::string_view rest = name.substr(marker + kTemporaryMarker.size());
+    if (rest.empty()) {
+        return true;  // the fixed name of an older release
+    }
+    if (!rest.starts_with('-')) {
+        return false;
+    }
+    rest.remove_prefix(1);
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (error != std::errc() || pid <= 0 || end == rest.data() + rest.size() || *end != '-') {
+        return false;  // not one of ours
+    }
+    return !processRuns(pid);
+}
+
+std::size_t removeAbandonedTemporaries(const std::filesystem::path& folder,
+                                       std::string_view prefix) {
+    const std::filesystem::path where = folder.empty() ? "." : folder;
+    DIR* dir = ::opendir(where.c_str());
+    if (dir == nullptr) {
+        return 0;
+    }
+    const int fd = ::dirfd(dir);
+    std::size_t removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        struct stat st {};
+        if (name.starts_with(prefix) && isAbandonedTemporary(name) &&
+            ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            ::unlinkat(fd, entry->d_name, 0) == 0) {
+            ++removed;
+        }
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+std::error_code readRegularFile(const std::filesystem::path& file, std::string& bytes,
+                                std::uint64_t maxBytes, FollowLink follow) {
+    // Without O_NONBLOCK the open of a FIFO would wait for a writer that never comes.
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+    if (follow == FollowLink::No) {
+        flags |= O_NOFOLLOW;
+    }
+    Descriptor fd(::open(file.c_str(), flags));
+    if (fd.get() < 0) {
+        return lastError();
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return lastError();
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return std::make_error_code(std::errc::not_supported);
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size > maxBytes) {
+        return std::make_error_code(std::errc::file_too_large);
+    }
+    // One byte more than the size tells the end from a file that grew meanwhile, without
+    // moving the buffer.
+    bytes.clear();
+    bytes.resize(static_cast<std::size_t>(size) + 1);
+    std::size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            bytes.resize(have + std::max<std::size_t>(have / 2, 4096));
+        }
+        const ssize_t got = ::read(fd.get(), bytes.data() + have, bytes.size() - have);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return lastError();
+        }
+        if (got == 0) {
+            break;
+        }
+        have += static_cast<std::size_t>(got);
+        if (have > maxBytes) {
+            return std::make_error_code(std::errc::file_too_large);
+        }
+    }
+    bytes.resize(have);
+    return {};
+}
+
+std::error_code touchWithoutFollowing(const std::filesystem::path& file) {
+    return ::utimensat(AT_FDCWD, file.c_str(), nullptr, AT_SYMLINK_NOFOLLOW) != 0
+               ? lastError()
+               : std::error_code();
 }
 
 }  // namespace kestrova

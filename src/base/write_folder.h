@@ -72,9 +72,4 @@ class WriteFolder::Lock {
     int handle_;
 };
 
-/// A temporary-name suffix that no other run shares: ".kestrova-tmp-" + process and random
-/// number. kTemporaryMarker finds the files of every run.
-inline constexpr std::string_view kTemporaryMarker = ".kestrova-tmp";
-std::string uniqueTemporarySuffix();
-
 }  // namespace kestrova

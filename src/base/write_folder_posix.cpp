@@ -3,7 +3,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -262,12 +261,6 @@ std::unique_ptr<WriteFolder::Lock> WriteFolder::tryLock(std::string_view name) c
 
 WriteFolder::Lock::~Lock() {
     ::close(handle_);  // releases the lock
-}
-
-std::string uniqueTemporarySuffix() {
-    std::random_device random;
-    return std::string(kTemporaryMarker) + "-" + std::to_string(::getpid()) + "-" +
-           std::to_string(random() % 1000000);
 }
 
 }  // namespace kestrova

@@ -17,6 +17,7 @@
 #include "export/host_folder.h"
 #include "export/selection_check.h"
 #include "export/this_week.h"
+#include "services/app_folder.h"
 #include "services/app_log.h"
 #include "services/app_settings.h"
 #include "services/core_context.h"
@@ -86,13 +87,23 @@ ExportSelection makeSelection(const ExportRequest& request, const SelectionCheck
 }
 
 /// What every command that reaches a server needs: the log, the settings, a terminal face.
+/// The settings file is read once, here.
 struct Session {
-    Session(const ExportRequest& request, const CliEnvironment& env, std::string tagText)
+    Session(const ExportRequest& request, const CliEnvironment& env, std::string tagText,
+            bool wantsCache = false)
         : appFolder(appFolderOf(request, env)),
           log(makeAppLog(appFolder)),
-          settings(loadServerSettings(settingsFile(appFolder))),
+          ini(settingsFile(appFolder)),
+          settings(loadServerSettings(ini)),
           ui(env.out, env.err, env.progressColumns, &log),
-          tag(std::move(tagText)) {}
+          tag(std::move(tagText)),
+          cacheUsed(wantsCache && settings.dataCache && !request.noCache) {
+        // A scheduled run in a folder it cannot write would otherwise leave no trace at all.
+        if (const auto notice = unwritableFilesNotice(appFolder, cacheUsed); !notice.empty()) {
+            env.err << replaceAll(notice, "\r\n", "\n") << '\n' << std::flush;
+            log.WarnLog(tag + ": " + replaceAll(notice, "\r\n", " "));
+        }
+    }
 
     CoreContext context() { return CoreContext(log, ui, settings); }
 
@@ -105,9 +116,11 @@ struct Session {
 
     std::filesystem::path appFolder;
     SsLogging log;
+    IniSnapshot ini;
     ServerSettings settings;
     TerminalUi ui;
     std::string tag;
+    bool cacheUsed;
 };
 
 /// "yyyy年mm月dd日" of an offered day to yyyymmdd.
@@ -137,6 +150,42 @@ std::string flatCell(std::string_view cell) {
         flat += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
     }
     return flat;
+}
+
+/// A page is saved only into a regular file: renaming over a device or a pipe would put a
+/// plain file in its place.
+std::optional<std::string> saveProblem(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+        return std::nullopt;
+    }
+    return "--save の保存先は通常のファイルではないため書き込みません: " + pathText(file);
+}
+
+/// `cache --clear`: an entry left behind is named, and the exit code says so.
+int runClearCache(const ExportRequest& request, const CliEnvironment& env, const SsLogging& log,
+                  const std::string& tag) {
+    const auto appFolder = appFolderOf(request, env);
+    // The server does not matter for removing entries: the settings are not read.
+    DataCache cache = *openDataCache(appFolder, {}, true);
+    const DataCache::Cleared cleared = cache.clear();
+    if (cleared.failures.empty()) {
+        env.out << "キャッシュを空にしました（" << cleared.removed << "件）。" << std::endl;
+        log.InfoLog(tag + ": " + std::to_string(cleared.removed) + "件を削除しました。");
+        return kExitFinished;
+    }
+    const std::string message = "キャッシュを空にできませんでした（" +
+                                std::to_string(cleared.removed) + "件を削除、" +
+                                std::to_string(cleared.failures.size()) + "件を削除できません）。";
+    env.err << message << '\n';
+    log.WarnLog(tag + "<<" + message + ">>");
+    for (const std::string& failure : cleared.failures) {
+        env.err << "  " << failure << '\n';
+        log.WarnLog(tag + ": " + failure);
+    }
+    env.err << std::flush;
+    return kExitIncomplete;
 }
 
 }  // namespace
@@ -169,22 +218,15 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
             return runDays(parsed.request, env);
         case CommandKind::Race:
             return runRace(parsed.request, parsed.race, env);
-        case CommandKind::ClearCache: {
-            const auto appFolder = appFolderOf(parsed.request, env);
-            const auto settings = loadServerSettings(settingsFile(appFolder));
-            DataCache cache = *openDataCache(appFolder, settings.memberHost, true);
-            const std::size_t removed = cache.clear();
-            env.out << "キャッシュを空にしました（" << removed << "件）。" << std::endl;
-            log.InfoLog(tag + ": " + std::to_string(removed) + "件を削除しました。");
-            return kExitFinished;
-        }
+        case CommandKind::ClearCache:
+            return runClearCache(parsed.request, env, log, tag);
         default:
             return runExport(parsed.request, env);
     }
 }
 
 int runExport(const ExportRequest& given, const CliEnvironment& env) {
-    Session session(given, env, tagOf(CommandKind::Export));
+    Session session(given, env, tagOf(CommandKind::Export), true);
     const SsLogging& log = session.log;
     const std::string& tag = session.tag;
 
@@ -192,23 +234,22 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
     if (!check.ok) {
         return refuse(log, env, tag, check.message, false);
     }
-    const auto iniFile = settingsFile(session.appFolder);
+    if (!session.settings.problems.empty()) {
+        // A host the user set must not be replaced by the real server behind their back; a
+        // settings file that cannot be read names no host folder either.
+        return refuse(log, env, tag, session.settings.problems.front(), false);
+    }
     const std::filesystem::path hostFolder =
-        given.hostFolder.value_or(readIniText(iniFile, "USE_OPT1", "TFJV_Path"));
+        given.hostFolder.value_or(session.ini.text("USE_OPT1", "TFJV_Path"));
     if (const auto problem = hostFolderProblem(hostFolder)) {
         return refuse(log, env, tag, *problem, false);
-    }
-    if (!session.settings.problems.empty()) {
-        // A host the user set must not be replaced by the real server behind their back.
-        return refuse(log, env, tag, session.settings.problems.front(), false);
     }
     TerminalUi& ui = session.ui;
     ui.setPastData(check.ThisWeekMode == 0);
     try {
         CoreContext ctx = session.context();
         std::optional<DataCache> cache =
-            openDataCache(session.appFolder, session.settings.memberHost,
-                          session.settings.dataCache && !given.noCache);
+            openDataCache(session.appFolder, session.settings.memberHost, session.cacheUsed);
         ctx.dataCache = cache ? &*cache : nullptr;
         ExportRequest request = given;
         if (request.thisWeek) {
@@ -278,6 +319,9 @@ int runRace(const ExportRequest& request, const RaceRequest& race, const CliEnvi
     Session session(request, env, tagOf(CommandKind::Race));
     if (!session.settings.problems.empty()) {
         return refuse(session.log, env, session.tag, session.settings.problems.front(), false);
+    }
+    if (const auto problem = race.saveTo ? saveProblem(*race.saveTo) : std::nullopt) {
+        return refuse(session.log, env, session.tag, *problem, false);
     }
     try {
         CoreContext ctx = session.context();

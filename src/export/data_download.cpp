@@ -34,6 +34,8 @@ constexpr std::string_view kTag = "Get_TFData";
 /// an unfinished tag far beyond any record, is a page that is not a data file; stopping
 /// there keeps the download's memory small whatever a server sends.
 constexpr std::size_t kMaxDataFileBytes = 64u << 20;
+// The cache reads back no larger entry: a body within this limit must fit.
+static_assert(DataCache::kMaxBodyBytes >= kMaxDataFileBytes + kMaxDataFileBytes / 64);
 constexpr HtmlLimits kDataFileLimits{.maxRowText = 1u << 20, .maxUnparsed = 1u << 20};
 
 /// What a data file name promises about the file's header key.

@@ -4,6 +4,7 @@
 
 #include "base/cp932.h"
 #include "base/errors.h"
+#include "base/new_file.h"
 #include "base/ss_logging.h"
 
 namespace kestrova {

@@ -1,33 +1,91 @@
 #include "services/app_folder.h"
 
+#include <cerrno>
 #include <fstream>
-#include <random>
 #include <system_error>
 
 #include "base/atomic_file.h"
 #include "base/errors.h"
+#include "base/new_file.h"
 #include "base/ss_logging.h"
 #include "base/user_interface.h"
+#include "services/app_log.h"
 #include "services/app_settings.h"
+#include "services/data_cache.h"
 
 namespace kestrova {
 
 namespace fs = std::filesystem;
 
-bool canWriteIn(const fs::path& folder) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        return false;
+namespace {
+
+/// Creates a file in `folder` and removes it again. Its name is a temporary file's, so that
+/// one left by a killed run is cleaned up as such.
+std::error_code tryWritingIn(const fs::path& folder) {
+    const fs::path probe = folder / (".kestrova-write-test" + uniqueTemporarySuffix());
+    std::error_code error = writeNewFile(probe, "");
+    if (!error) {
+        fs::remove(probe, error);
     }
-    std::random_device random;
-    const fs::path probe = folder / (".kestrova-write-test-" + std::to_string(random()));
-    {
-        std::ofstream file(probe, std::ios::binary);
-        if (!file || !(file << 'k') || !file.flush()) {
-            return false;
+    return error;
+}
+
+/// As the log writer goes about a line: its folder made one level, its file appended to.
+std::error_code logWriteProblem(const fs::path& appFolder) {
+    const SsLogging log = makeAppLog(appFolder);
+    std::error_code error;
+    if (!fs::is_directory(log.LogFilePath, error)) {
+        fs::create_directory(log.LogFilePath, error);
+        if (error) {
+            return error;
         }
     }
-    return fs::remove(probe, error) && !error;
+    const fs::path file = log.LogFilePath / log.FileName;
+    const auto status = fs::status(file, error);
+    if (fs::is_directory(status)) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        return std::make_error_code(std::errc::not_supported);
+    }
+    if (fs::exists(status)) {
+        errno = 0;
+        if (!std::ofstream(file, std::ios::binary | std::ios::app)) {
+            return {errno != 0 ? errno : EACCES, std::generic_category()};
+        }
+    }
+    return tryWritingIn(log.LogFilePath);
+}
+
+/// As the cache goes about an entry: its folder made with its parents.
+std::error_code cacheWriteProblem(const fs::path& appFolder) {
+    const fs::path folder = dataCacheFolder(appFolder);
+    std::error_code error;
+    fs::create_directories(folder, error);
+    return error ? error : tryWritingIn(folder);
+}
+
+}  // namespace
+
+bool canWriteIn(const fs::path& folder) {
+    std::error_code error;
+    return fs::is_directory(folder, error) && !tryWritingIn(folder);
+}
+
+std::string unwritableFilesNotice(const fs::path& appFolder, bool cacheUsed) {
+    std::string notice;
+    if (const auto error = logWriteProblem(appFolder)) {
+        notice += "ログを書き込めません。(" + pathText(appFolder / "logs") + ": " +
+                  fileErrorReason(error) + ")\r\n";
+    }
+    if (const auto error = cacheUsed ? cacheWriteProblem(appFolder) : std::error_code()) {
+        notice += "ダウンロードのキャッシュを保存できません。(" +
+                  pathText(dataCacheFolder(appFolder)) + ": " + fileErrorReason(error) + ")\r\n";
+    }
+    if (!notice.empty()) {
+        notice += "このまま続けます。";
+    }
+    return notice;
 }
 
 AppFolder chooseAppFolder(const fs::path& executableFolder, const fs::path& userFolder) {

@@ -31,6 +31,12 @@ AppFolder chooseAppFolder(const std::filesystem::path& executableFolder,
 /// True when a file can be created (and removed again) in `folder`.
 bool canWriteIn(const std::filesystem::path& folder);
 
+/// What a front end says once when the program cannot keep its own files in `appFolder`:
+/// the log, and the download cache when `cacheUsed`. Each is tried as its writer would (a
+/// missing folder is made) with a file created and removed. Empty when all can be written;
+/// the program goes on either way. Lines joined by CR LF.
+std::string unwritableFilesNotice(const std::filesystem::path& appFolder, bool cacheUsed);
+
 /// The log line that names the folder in use.
 std::string appFolderLogLine(const AppFolder& appFolder,
                              const std::filesystem::path& executableFolder);

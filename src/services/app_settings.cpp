@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/atomic_file.h"
+#include "base/errors.h"
 #include "base/text.h"
 #include "services/ini_file.h"
 
@@ -54,9 +56,9 @@ bool isHostText(std::string_view text) {
 
 /// The host of `key`, the default when the key is missing or empty; a value that is not a
 /// host is reported and the default kept, so nothing is reached on its account.
-std::string hostOf(const std::filesystem::path& iniFile, std::string_view key,
-                   std::string_view fallback, bool schemeAllowed, ServerSettings& settings) {
-    auto value = readIniText(iniFile, kSection, key);
+std::string hostOf(const IniSnapshot& ini, std::string_view key, std::string_view fallback,
+                   bool schemeAllowed, ServerSettings& settings) {
+    auto value = ini.text(kSection, key);
     if (value.empty()) {
         return std::string(fallback);
     }
@@ -77,6 +79,12 @@ std::string hostOf(const std::filesystem::path& iniFile, std::string_view key,
     return value;
 }
 
+/// A settings file that exists but cannot be read.
+std::string settingsReadProblem(const IniSnapshot& ini) {
+    return "設定ファイルを読み込めませんでした。(" + pathText(ini.path()) + ": " +
+           fileErrorReason(ini.readError()) + ")";
+}
+
 }  // namespace
 
 std::filesystem::path settingsFile(const std::filesystem::path& appFolder) {
@@ -84,20 +92,30 @@ std::filesystem::path settingsFile(const std::filesystem::path& appFolder) {
 }
 
 ServerSettings loadServerSettings(const std::filesystem::path& iniFile) {
+    return loadServerSettings(IniSnapshot(iniFile));
+}
+
+ServerSettings loadServerSettings(const IniSnapshot& ini) {
     ServerSettings settings;
+    if (ini.readError()) {
+        // The built-in hosts would reach the real servers in place of the configured ones.
+        settings.schemeSetting.clear();
+        settings.problems.push_back(settingsReadProblem(ini));
+        return settings;
+    }
     IniValue scheme = std::string();
-    if (GetIniSetting(iniFile, kSection, "REVNIW", "", scheme)) {
+    if (ini.get(kSection, "REVNIW", "", scheme)) {
         const auto* text = std::get_if<std::string>(&scheme);
         const auto trimmed = text ? trimSpaces(*text) : std::string_view();
         settings.schemeSetting = trimmed.empty() ? "9" : std::string(trimmed);
     } else {
         settings.schemeSetting.clear();
     }
-    settings.dataCache = readIniText(iniFile, kSection, "DataCache") != "0";
-    settings.memberHost = hostOf(iniFile, "MemberHost", kDefaultMemberHost, false, settings);
-    settings.publicHost = hostOf(iniFile, "PublicHost", kDefaultPublicHost, false, settings);
+    settings.dataCache = ini.text(kSection, "DataCache") != "0";
+    settings.memberHost = hostOf(ini, "MemberHost", kDefaultMemberHost, false, settings);
+    settings.publicHost = hostOf(ini, "PublicHost", kDefaultPublicHost, false, settings);
     settings.raceAuthorityHost =
-        hostOf(iniFile, "RaceAuthorityHost", kDefaultRaceAuthorityHost, true, settings);
+        hostOf(ini, "RaceAuthorityHost", kDefaultRaceAuthorityHost, true, settings);
     return settings;
 }
 

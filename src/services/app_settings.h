@@ -6,6 +6,8 @@
 
 namespace kestrova {
 
+class IniSnapshot;
+
 /// Default hosts of the outside servers, used when the settings file names none.
 inline constexpr const char* kDefaultMemberHost = "member.kestrova.jp";
 inline constexpr const char* kDefaultPublicHost = "www.kestrova.jp";
@@ -30,7 +32,11 @@ struct ServerSettings {
 std::filesystem::path settingsFile(const std::filesystem::path& appFolder);
 
 /// A host that is not a plain name or address with an optional port ("127.0.0.1:8080") is
-/// reported in `problems`, since it would change the addresses built from it.
+/// reported in `problems`, since it would change the addresses built from it; so is a
+/// settings file that exists but cannot be read (a folder, a FIFO, no permission), whose
+/// hosts are unknown then.
 ServerSettings loadServerSettings(const std::filesystem::path& iniFile);
+/// The same from a file already read.
+ServerSettings loadServerSettings(const IniSnapshot& ini);
 
 }  // namespace kestrova

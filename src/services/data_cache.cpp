@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 #include <zlib.h>
 
 #include "base/atomic_file.h"
 #include "base/errors.h"
+#include "base/new_file.h"
 
 namespace kestrova {
 
@@ -19,6 +18,9 @@ namespace {
 
 constexpr std::string_view kMagic = "KESTROVA-DATACACHE 1\n";
 constexpr std::string_view kSuffix = ".cache";
+/// The header's values come from the server's headers, which libcurl takes up to 100 KB.
+constexpr std::uint64_t kMaxHeaderBytes = std::uint64_t{1} << 20;
+constexpr std::uint64_t kMaxEntryBytes = DataCache::kMaxBodyBytes + kMaxHeaderBytes;
 
 std::uint32_t checksumOf(std::string_view bytes) {
     uLong crc = crc32(0L, Z_NULL, 0);
@@ -29,14 +31,6 @@ std::uint32_t checksumOf(std::string_view bytes) {
         bytes.remove_prefix(piece);
     }
     return static_cast<std::uint32_t>(crc);
-}
-
-std::string readWhole(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return {};
-    }
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 /// A header value must stay on its line.
@@ -67,7 +61,10 @@ bool parseHeader(std::string_view& text, std::vector<std::pair<std::string, std:
 }  // namespace
 
 DataCache::DataCache(fs::path folder, std::string host, std::uint64_t limitBytes)
-    : folder_(std::move(folder)), host_(std::move(host)), limitBytes_(limitBytes) {}
+    : folder_(std::move(folder)), host_(std::move(host)), limitBytes_(limitBytes) {
+    // Stored again or not, a killed run's file would otherwise stay for good.
+    removeAbandonedTemporaries(folder_);
+}
 
 fs::path DataCache::entryPath(std::string_view fileName) const {
     return folder_ / (std::string(fileName) + std::string(kSuffix));
@@ -76,10 +73,15 @@ fs::path DataCache::entryPath(std::string_view fileName) const {
 std::optional<DataCache::Entry> DataCache::find(std::string_view fileName) {
     const fs::path path = entryPath(fileName);
     std::error_code ignored;
-    if (!fs::is_regular_file(path, ignored)) {
+    std::string bytes;
+    if (const auto error = readRegularFile(path, bytes, kMaxEntryBytes, FollowLink::No)) {
+        // A link is none of ours, and nothing stored is that large: neither is read.
+        if (error == std::errc::too_many_symbolic_link_levels ||
+            error == std::errc::file_too_large) {
+            fs::remove(path, ignored);
+        }
         return std::nullopt;
     }
-    const std::string bytes = readWhole(path);
     std::string_view text = bytes;
     std::vector<std::pair<std::string, std::string>> fields;
     Entry entry;
@@ -128,7 +130,7 @@ std::optional<DataCache::Entry> DataCache::find(std::string_view fileName) {
 }
 
 void DataCache::store(std::string_view fileName, const Entry& entry) {
-    if (!writable_) {
+    if (!writable_ || entry.body.size() > kMaxBodyBytes) {
         return;
     }
     if (!isLineSafe(fileName) || !isLineSafe(host_) || !isLineSafe(entry.etag) ||
@@ -147,6 +149,9 @@ void DataCache::store(std::string_view fileName, const Entry& entry) {
     char hex[16];
     const auto end = std::to_chars(hex, hex + sizeof hex, checksumOf(entry.body), 16).ptr;
     bytes += "crc32: " + std::string(hex, end) + "\n\n";
+    if (bytes.size() > kMaxHeaderBytes) {
+        return;  // find would not read it back
+    }
     bytes += entry.body;
     try {
         std::error_code error;
@@ -155,8 +160,8 @@ void DataCache::store(std::string_view fileName, const Entry& entry) {
             throw FileError("キャッシュのフォルダを作成できませんでした。(" + pathText(folder_) +
                             ": " + fileErrorReason(error) + ")");
         }
-        // A crash may leave the rename without the data on disk; the checksum finds that.
-        writeFileAtomically(entryPath(fileName), bytes, FlushToDisk::Later);
+        // A link in the entry's place is replaced, never written through.
+        writeFileAtomically(entryPath(fileName), bytes, FollowLink::No);
     } catch (...) {
         writable_ = false;  // one report is enough; the export goes on without the cache
         throw;
@@ -165,20 +170,38 @@ void DataCache::store(std::string_view fileName, const Entry& entry) {
 }
 
 void DataCache::touch(std::string_view fileName) {
-    std::error_code ignored;
-    fs::last_write_time(entryPath(fileName), fs::file_time_type::clock::now(), ignored);
+    touchWithoutFollowing(entryPath(fileName));
 }
 
-std::size_t DataCache::clear() {
-    std::size_t removed = 0;
+DataCache::Cleared DataCache::clear() {
+    Cleared result;
+    const auto failed = [&](const fs::path& path, const std::error_code& error) {
+        result.failures.push_back(pathText(path) + ": " + fileErrorReason(error));
+    };
     std::error_code error;
-    for (const auto& item : fs::directory_iterator(folder_, error)) {
-        std::error_code ignored;
-        if (item.path().extension() == kSuffix && fs::remove(item.path(), ignored)) {
-            ++removed;
+    fs::directory_iterator it(folder_, error);
+    if (error) {
+        if (error != std::errc::no_such_file_or_directory) {
+            failed(folder_, error);
+        }
+        return result;
+    }
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const fs::path& path = it->path();
+        if (path.extension() != kSuffix) {
+            continue;
+        }
+        std::error_code removeError;
+        if (fs::remove(path, removeError)) {
+            ++result.removed;
+        } else if (removeError) {
+            failed(path, removeError);
         }
     }
-    return removed;
+    if (error) {
+        failed(folder_, error);
+    }
+    return result;
 }
 
 void DataCache::keepWithinLimit() {
@@ -192,7 +215,8 @@ void DataCache::keepWithinLimit() {
     std::error_code error;
     for (const auto& item : fs::directory_iterator(folder_, error)) {
         std::error_code ignored;
-        if (item.path().extension() != kSuffix) {
+        if (item.path().extension() != kSuffix || !item.is_regular_file(ignored) ||
+            item.is_symlink(ignored)) {
             continue;
         }
         const std::uint64_t size = item.file_size(ignored);
@@ -220,7 +244,11 @@ std::optional<DataCache> openDataCache(const fs::path& appFolder, std::string_vi
     if (!enabled) {
         return std::nullopt;
     }
-    return DataCache(appFolder / "appdata" / "cache", std::string(memberHost));
+    return DataCache(dataCacheFolder(appFolder), std::string(memberHost));
+}
+
+fs::path dataCacheFolder(const fs::path& appFolder) {
+    return appFolder / "appdata" / "cache";
 }
 
 }  // namespace kestrova

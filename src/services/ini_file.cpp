@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <limits>
+#include <new>
 #include <optional>
 #include <vector>
 
 #include "base/atomic_file.h"
 #include "base/cp932.h"
+#include "base/new_file.h"
 #include "base/text.h"
 
 namespace kestrova {
@@ -71,28 +71,38 @@ bool sameName(std::string_view cp932Name, std::string_view utf8Name) {
     return equalsIgnoringAsciiCase(fromCp932(cp932Name), utf8Name);
 }
 
-/// One line of the file as it stands on disk.
+/// One line of the file as it stands on disk, viewed in place.
 struct Line {
     std::string_view text;    ///< without its line end
     std::string_view ending;  ///< "\r\n", "\n", "\r" or "" for a last line without one
 };
 
-/// Lines end in CR LF, LF or a lone CR, as the platform reads them.
-std::vector<Line> splitLines(std::string_view bytes) {
-    std::vector<Line> lines;
-    while (!bytes.empty()) {
-        const auto end = bytes.find_first_of("\r\n");
-        if (end == std::string_view::npos) {
-            lines.push_back({bytes, {}});
-            break;
+/// Walks the lines of a file one at a time: a file of millions of short lines costs no more
+/// memory than its bytes. Lines end in CR LF, LF or a lone CR, as the platform reads them.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view bytes) : rest_(bytes) {}
+
+    bool next(Line& line) {
+        if (rest_.empty()) {
+            return false;
         }
-        const bool crlf = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
+        const auto end = rest_.find_first_of("\r\n");
+        if (end == std::string_view::npos) {
+            line = {rest_, {}};
+            rest_ = {};
+            return true;
+        }
+        const bool crlf = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
         const std::size_t endingLength = crlf ? 2 : 1;
-        lines.push_back({bytes.substr(0, end), bytes.substr(end, endingLength)});
-        bytes.remove_prefix(end + endingLength);
+        line = {rest_.substr(0, end), rest_.substr(end, endingLength)};
+        rest_.remove_prefix(end + endingLength);
+        return true;
     }
-    return lines;
-}
+
+  private:
+    std::string_view rest_;
+};
 
 struct ParsedLine {
     enum Kind { kOther, kSection, kKey } kind = kOther;
@@ -119,55 +129,37 @@ ParsedLine parseLine(std::string_view line) {
             trimBlanks(text.substr(equals + 1))};
 }
 
-/// Where a key stands in a file: lines are indexes into splitLines().
+/// Where a key stands in a file: its lines, viewed in the file's bytes.
 struct KeyLocation {
-    std::optional<std::size_t> section;  ///< header of the first matching section
-    std::optional<std::size_t> lastKey;  ///< last key line of that section
-    std::optional<std::size_t> key;      ///< first matching key line in it
+    std::optional<Line> section;  ///< header of the first matching section
+    std::optional<Line> lastKey;  ///< last key line of that section
+    std::optional<Line> key;      ///< first matching key line in it
     std::string_view value;
 };
 
-KeyLocation locate(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+KeyLocation locate(std::string_view bytes, std::string_view section, std::string_view key) {
     KeyLocation found;
     bool inSection = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto parsed = parseLine(lines[i].text);
+    LineReader lines(bytes);
+    for (Line line; lines.next(line);) {
+        const auto parsed = parseLine(line.text);
         if (parsed.kind == ParsedLine::kSection) {
             if (found.section) {
                 break;  // only the first matching section counts
             }
             inSection = sameName(parsed.name, section);
             if (inSection) {
-                found.section = i;
+                found.section = line;
             }
         } else if (inSection && parsed.kind == ParsedLine::kKey) {
-            found.lastKey = i;
+            found.lastKey = line;
             if (!found.key && sameName(parsed.name, key)) {
-                found.key = i;
+                found.key = line;
                 found.value = parsed.value;
             }
         }
     }
     return found;
-}
-
-enum class ReadStatus { kOk, kMissing, kFailed };
-
-ReadStatus readBytes(const fs::path& file, std::string& bytes) {
-    std::error_code error;
-    const auto status = fs::status(file, error);
-    if (status.type() == fs::file_type::not_found) {
-        return ReadStatus::kMissing;
-    }
-    if (error || !fs::is_regular_file(status)) {
-        return ReadStatus::kFailed;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return ReadStatus::kFailed;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.bad() ? ReadStatus::kFailed : ReadStatus::kOk;
 }
 
 /// Names that would not read back as themselves, or would break the file's lines.
@@ -183,32 +175,29 @@ bool isWritableName(std::string_view name, std::string_view forbidden) {
 std::string withValue(std::string_view bytes, std::string_view section, std::string_view key,
                       std::string_view sectionBytes, std::string_view keyBytes,
                       std::string_view valueBytes) {
-    const auto lines = splitLines(bytes);
-    const auto found = locate(lines, section, key);
+    const auto found = locate(bytes, section, key);
+    // Offsets of a line's parts: every line is a view into `bytes`.
+    const auto offset = [bytes](std::string_view part) {
+        return static_cast<std::size_t>(part.data() - bytes.data());
+    };
+    const auto after = [&](const Line& line) { return offset(line.ending) + line.ending.size(); };
     std::string result;
     result.reserve(bytes.size() + sectionBytes.size() + keyBytes.size() + valueBytes.size() + 8);
-    const auto appendEnded = [&](std::string_view text, std::string_view ending) {
-        result.append(text);
-        result.append(ending.empty() ? kNewLine : ending);
-    };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (found.key == i) {
-            // The stored spelling of the key stays.
-            const auto parsed = parseLine(lines[i].text);
-            result.append(parsed.name).append("=").append(valueBytes);
-            result.append(lines[i].ending);
-            continue;
-        }
-        const bool insertAfter =
-            !found.key && found.section && i == found.lastKey.value_or(*found.section);
-        if (insertAfter) {
-            appendEnded(lines[i].text, lines[i].ending);
-            result.append(keyBytes).append("=").append(valueBytes).append(kNewLine);
-            continue;
-        }
-        result.append(lines[i].text).append(lines[i].ending);
-    }
-    if (!found.section) {
+    if (found.key) {
+        // The stored spelling of the key stays.
+        const Line& line = *found.key;
+        result.append(bytes.substr(0, offset(line.text)));
+        result.append(parseLine(line.text).name).append("=").append(valueBytes);
+        result.append(line.ending);
+        result.append(bytes.substr(after(line)));
+    } else if (found.section) {
+        const Line& line = found.lastKey ? *found.lastKey : *found.section;
+        result.append(bytes.substr(0, offset(line.text) + line.text.size()));
+        result.append(line.ending.empty() ? kNewLine : line.ending);
+        result.append(keyBytes).append("=").append(valueBytes).append(kNewLine);
+        result.append(bytes.substr(after(line)));
+    } else {
+        result.append(bytes);
         if (!result.empty() && result.back() != '\n') {
             result.append(kNewLine);
         }
@@ -387,14 +376,29 @@ std::optional<IniDate> parseDate(std::string_view text) {
 
 }  // namespace
 
-bool GetIniSetting(const fs::path& file, std::string_view section, std::string_view key,
-                   std::string_view def, IniValue& value) {
+IniSnapshot::IniSnapshot(const fs::path& file) : path_(file) {
     try {
-        std::string bytes;
-        if (readBytes(file, bytes) == ReadStatus::kFailed) {
-            return false;
-        }
-        const auto found = locate(splitLines(bytes), section, key);
+        readError_ = readRegularFile(file, bytes_);
+    } catch (const std::bad_alloc&) {
+        readError_ = std::make_error_code(std::errc::not_enough_memory);
+    }
+    // A missing file, or a folder on its path that is missing, reads as one without keys.
+    if (readError_ == std::errc::no_such_file_or_directory ||
+        readError_ == std::errc::not_a_directory) {
+        readError_.clear();
+    }
+    if (readError_) {
+        bytes_ = {};
+    }
+}
+
+bool IniSnapshot::get(std::string_view section, std::string_view key, std::string_view def,
+                      IniValue& value) const {
+    if (readError_) {
+        return false;
+    }
+    try {
+        const auto found = locate(bytes_, section, key);
         std::string copied;
         if (found.key) {
             copied = fromCp932(cutValue(unquote(found.value)));
@@ -408,6 +412,24 @@ bool GetIniSetting(const fs::path& file, std::string_view section, std::string_v
         }
         ConvValueType(value, copied);
         return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string IniSnapshot::text(std::string_view section, std::string_view key) const {
+    IniValue value = std::string();
+    if (!get(section, key, "", value)) {
+        return {};
+    }
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? std::string(trimSpaces(*text)) : std::string();
+}
+
+bool GetIniSetting(const fs::path& file, std::string_view section, std::string_view key,
+                   std::string_view def, IniValue& value) {
+    try {
+        return IniSnapshot(file).get(section, key, def, value);
     } catch (const std::exception&) {
         return false;
     }
@@ -431,13 +453,15 @@ bool WriteIniSetting(const fs::path& file, std::string_view section, std::string
             return false;
         }
         std::string bytes;
-        const auto status = readBytes(file, bytes);
-        if (status == ReadStatus::kFailed || (status == ReadStatus::kOk && isReadOnly(file))) {
+        const auto error = readRegularFile(file, bytes);
+        const bool missing =
+            error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+        if ((error && !missing) || (!missing && isReadOnly(file))) {
             return false;
         }
         const auto updated =
             withValue(bytes, section, key, sectionBytes.bytes, keyBytes.bytes, valueBytes.bytes);
-        if (status == ReadStatus::kOk && updated == bytes) {
+        if (!missing && updated == bytes) {
             return true;
         }
         writeFileAtomically(file, updated);
@@ -477,12 +501,11 @@ void ConvValueType(IniValue& target, std::string_view source) {
 }
 
 std::string readIniText(const fs::path& file, std::string_view section, std::string_view key) {
-    IniValue value = std::string();
-    if (!GetIniSetting(file, section, key, "", value)) {
+    try {
+        return IniSnapshot(file).text(section, key);
+    } catch (const std::exception&) {
         return {};
     }
-    const auto* text = std::get_if<std::string>(&value);
-    return text ? std::string(trimSpaces(*text)) : std::string();
 }
 
 }  // namespace kestrova

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <variant>
 
 namespace kestrova {
@@ -26,6 +27,31 @@ struct IniDate {
 /// std::monostate is the empty (unset) value.
 using IniValue = std::variant<std::monostate, bool, std::int16_t, std::int32_t, float, double,
                               Currency, IniDate, std::string>;
+
+/// A settings file read once, for an operation that reads several keys: each lookup finds
+/// what GetIniSetting would have found in the file as it was then. It holds the file's bytes
+/// and nothing more.
+class IniSnapshot {
+  public:
+    /// Reads `file`; a missing file reads as one without keys. A FIFO or device is not
+    /// waited on: it is a file that cannot be read.
+    explicit IniSnapshot(const std::filesystem::path& file);
+
+    const std::filesystem::path& path() const { return path_; }
+    /// Why the file exists but could not be read; no error when it was read or is missing.
+    const std::error_code& readError() const { return readError_; }
+
+    /// GetIniSetting on the bytes read: false (value unchanged) after a read error.
+    bool get(std::string_view section, std::string_view key, std::string_view def,
+             IniValue& value) const;
+    /// readIniText on the bytes read.
+    std::string text(std::string_view section, std::string_view key) const;
+
+  private:
+    std::filesystem::path path_;
+    std::string bytes_;
+    std::error_code readError_;
+};
 
 /// Reads one value of a private-profile settings file (CP932 on disk, CR LF or LF) into
 /// `value`, converted to the type `value` has on entry (ConvValueType). Names match without

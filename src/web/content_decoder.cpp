@@ -48,6 +48,15 @@ struct ContentDecoder::Zlib {
         }
     }
 
+    /// More follows a stream's end: gzip allows several members one after another (RFC 1952),
+    /// which read as one body; anything else there is not part of the body.
+    void nextMember() {
+        if (windowBits != kGzipBits || inflateReset(&stream) != Z_OK) {
+            badBody();
+        }
+        ended = false;
+    }
+
     z_stream stream{};
     int windowBits;
     bool ended = false;
@@ -102,10 +111,10 @@ void ContentDecoder::decode(std::string_view piece, std::string& out) {
         return;
     }
     if (z.ended) {
-        if (!piece.empty()) {
-            badBody();  // bytes after the end of the compressed stream
+        if (piece.empty()) {
+            return;
         }
-        return;
+        z.nextMember();  // bytes after the end of the compressed stream
     }
     z.stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
     z.stream.avail_in = static_cast<uInt>(piece.size());
@@ -118,10 +127,11 @@ void ContentDecoder::decode(std::string_view piece, std::string& out) {
         out.resize(out.size() - z.stream.avail_out);
         if (rc == Z_STREAM_END) {
             z.ended = true;
-            if (z.stream.avail_in > 0) {
-                badBody();
+            if (z.stream.avail_in == 0) {
+                return;
             }
-            return;
+            z.nextMember();
+            continue;
         }
         if (rc != Z_OK && rc != Z_BUF_ERROR) {
             badBody();

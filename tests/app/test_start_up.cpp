@@ -123,6 +123,8 @@ class StartUpTest : public QObject {
     void missingUpdaterIsReportedAndTheWindowStillOpens();
     void unwritableProgramFolderGivesWayToTheUserFolder();
     void foldersThatCannotBeMadeEndTheStart();
+    void unreadableSettingsFileEndsTheStartBeforeAnyRequest();
+    void ownFilesThatCannotBeWrittenAreSaidOnceAndTheWindowOpens();
 };
 
 void StartUpTest::startUpLogsItsStepsInOrderAndShowsTheWindow() {
@@ -322,6 +324,43 @@ void StartUpTest::foldersThatCannotBeMadeEndTheStart() {
     QCOMPARE(Dialogs::shown.back().kind, BoxKind::Critical);
     QCOMPARE(Dialogs::shown.back().text, kestrova::ui::qtText(kestrova::kFolderFailureMessage));
     QVERIFY(!anyWindowVisible());
+}
+
+void StartUpTest::unreadableSettingsFileEndsTheStartBeforeAnyRequest() {
+    // Its hosts are unknown: the built-in ones would reach the real servers instead.
+    StartUpFixture f;
+    const auto ini = kestrova::settingsFile(f.program.path());
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::SettingsRefused);
+    const std::string message =
+        "設定ファイルを読み込めませんでした。(" + ini.string() + ": 同じ名前のフォルダがあります)";
+    QCOMPARE(shownTexts(), QStringList{kestrova::ui::qtText(message)});
+    QCOMPARE(Dialogs::shown.back().kind, BoxKind::Critical);
+    const std::string log =
+        kestrova::fromCp932(kestrova::test::readFile(f.program / "logs" / "Kestrova.log"));
+    QVERIFY(log.find("[ERROR] Main<<" + message + ">>") != std::string::npos);
+    QCOMPARE(f.server->bytesSent(), std::uint64_t{0});
+    QVERIFY(!anyWindowVisible());
+}
+
+void StartUpTest::ownFilesThatCannotBeWrittenAreSaidOnceAndTheWindowOpens() {
+    // A folder where the log file belongs and a file where the cache's folder does: nobody,
+    // root included, writes there, as in a folder the user may not write.
+    StartUpFixture f;
+    std::filesystem::create_directories(f.program / "logs" / "Kestrova.log");
+    std::filesystem::create_directories(f.program / "appdata");
+    kestrova::test::writeFile(f.program / "appdata" / "cache", "");
+    Main program(f.env);
+    QCOMPARE(program.run(), StartUpEnd::MainWindowShown);
+    QCOMPARE(Dialogs::shown.size(), std::size_t{1});
+    QCOMPARE(Dialogs::shown.front().kind, BoxKind::Warning);
+    const QString text = Dialogs::shown.front().text;
+    QVERIFY2(text.startsWith(QStringLiteral("ログを書き込めません。")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("ダウンロードのキャッシュを保存できません。")),
+             qPrintable(text));
+    QVERIFY(program.window()->isVisible());
 }
 
 QTEST_MAIN(StartUpTest)

@@ -1,10 +1,17 @@
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <iterator>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +42,99 @@ TEST(AtomicFile, ReplacesTheWholeFileKeepingItsPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(readFile(file), "via link");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
+}
+
+/// The pid of a process that has ended.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(AtomicFile, WritersOfOneFileAtOnceEachReplaceItWhole) {
+    // The window and a scheduled kestrova-cli write the same settings file and cache.
+    TempDir dir;
+    const auto file = dir / "Kestrova.Ini";
+    const std::string a(256 * 1024, 'a');
+    const std::string b(256 * 1024, 'b');
+    std::atomic<int> failures{0};
+    const auto writer = [&](const std::string& bytes) {
+        for (int i = 0; i < 150; ++i) {
+            try {
+                writeFileAtomically(file, bytes);
+            } catch (const FileError&) {
+                ++failures;
+            }
+        }
+    };
+    std::thread first(writer, a);
+    std::thread second(writer, b);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
+    const std::string last = readFile(file);
+    EXPECT_TRUE(last == a || last == b);
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"Kestrova.Ini"});
+}
+
+TEST(AtomicFile, TemporaryFilesThatAnEndedRunLeftGoWithTheNextWrite) {
+    TempDir dir;
+    const std::string ended = std::to_string(endedProcess());
+    const std::string running = std::to_string(::getpid());
+    for (const std::string& name :
+         {std::string("Kestrova.Ini.kestrova-tmp"), "Kestrova.Ini.kestrova-tmp-" + ended + "-1",
+          "Kestrova.Ini.kestrova-tmp-" + running + "-2",
+          "other.txt.kestrova-tmp-" + ended + "-3"}) {
+        writeFile(dir / name, "half");
+    }
+    writeFileAtomically(dir / "Kestrova.Ini", "[S]\r\n");
+    // A running writer's file and another file's stay.
+    EXPECT_EQ(
+        namesIn(dir.path()),
+        (std::vector<std::string>{"Kestrova.Ini", "Kestrova.Ini.kestrova-tmp-" + running + "-2",
+                                  "other.txt.kestrova-tmp-" + ended + "-3"}));
+}
+
+TEST(AtomicFile, OnlyARegularFileIsReplaced) {
+    // As root a rename would put a plain file in place of /dev/null; a FIFO shows the same.
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const auto fifo = dir / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, dir / "link");
+    fs::create_directory(dir / "folder");
+    for (const char* name : {"pipe", "link", "folder"}) {
+        try {
+            writeFileAtomically(dir / name, "x");
+            ADD_FAILURE() << name << " replaced";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("ファイルの書き込みに失敗しました。"),
+                      std::string::npos);
+        }
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"folder", "link", "pipe"}));
+    try {
+        writeFileAtomically(fifo, "x");
+        ADD_FAILURE() << "pipe replaced";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()), "ファイルの書き込みに失敗しました。(" + fifo.string() +
+                                                 ": 通常のファイルではないため置き換えません)");
+    }
 }
 
 TEST(AtomicFile, FailureNamesTheFileInJapanese) {

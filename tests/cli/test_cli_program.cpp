@@ -1,6 +1,7 @@
 #include <map>
 #include <regex>
 #include <sstream>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -336,6 +337,96 @@ TEST_F(CliProgram, TheDownloadCacheServesTheNextRunUnlessTurnedOff) {
     test::writeFile(app_ / "Kestrova.Ini", "[SYS_ENV]\r\nDataCache=0\r\n" + ini.substr(11));
     ASSERT_EQ(run(days).exitCode, kExitFinished);
     EXPECT_TRUE(std::filesystem::is_empty(cacheFolder));
+}
+
+TEST_F(CliProgram, CacheClearNamesWhatItCouldNotRemoveAndSaysSoInItsExitCode) {
+    ASSERT_EQ(run({"--day", "20261205", "--kinds", "010"}).exitCode, kExitFinished);
+    const auto cacheFolder = app_ / "appdata" / "cache";
+    // Even root cannot remove a folder that is not empty.
+    std::filesystem::create_directories(cacheFolder / "TF261206.html.cache" / "inside");
+    const auto result = command({"cache", "--clear"});
+    EXPECT_EQ(result.exitCode, kExitIncomplete);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "キャッシュを空にできませんでした（1件を削除、1件を削除できません）。\n  " +
+                  (cacheFolder / "TF261206.html.cache").string() +
+                  ": フォルダが空ではありません\n");
+    EXPECT_FALSE(std::filesystem::exists(cacheFolder / "TF261205.html.cache"));
+    EXPECT_NE(logText().find("TF261206.html.cache: フォルダが空ではありません"), std::string::npos);
+}
+
+TEST_F(CliProgram, RaceSavesOnlyIntoARegularFile) {
+    // As root `--save /dev/null` would have put a plain file in place of the device.
+    const auto fifo = temp_ / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(fifo, temp_ / "link");
+    for (const auto& target : {fifo, temp_ / "link"}) {
+        const auto result = command({"race", "win", "2026120506050311", "--save", target.string()});
+        EXPECT_EQ(result.exitCode, kExitUsage) << result.err;
+        EXPECT_EQ(result.err, "--save の保存先は通常のファイルではないため書き込みません: " +
+                                  target.string() + "\n");
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(temp_ / "link"));
+    EXPECT_EQ(server_.bytesSent(), 0u);
+}
+
+TEST_F(CliProgram, OwnFilesThatCannotBeWrittenAreSaidOnceAndTheExportGoesOn) {
+    // A file where the log's and the cache's folders belong: nobody, root included, writes
+    // there, as in a read-only application folder.
+    test::writeFile(app_ / "logs", "");
+    test::writeFile(app_ / "appdata", "");
+    auto result = run({"--day", "20261205", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+    const std::string notice = "ログを書き込めません。(" + (app_ / "logs").string() +
+                               ": 同じ名前のファイルがあります)\n"
+                               "ダウンロードのキャッシュを保存できません。(" +
+                               (app_ / "appdata" / "cache").string();
+    EXPECT_TRUE(result.err.starts_with(notice)) << result.err;
+    EXPECT_EQ(result.err.find("このまま続けます。"), result.err.rfind("このまま続けます。"));
+
+    // Without the cache only the log is named.
+    result = run({"--day", "20261205", "--kinds", "010", "--no-cache"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_TRUE(result.err.starts_with("ログを書き込めません。")) << result.err;
+    EXPECT_EQ(result.err.find("キャッシュ"), std::string::npos) << result.err;
+}
+
+TEST_F(CliProgram, ASettingsFileThatCannotBeReadIsRefusedBeforeAnyRequest) {
+    // The built-in hosts would have reached the real servers instead of the configured ones;
+    // a FIFO is not waited on.
+    const auto ini = app_ / "Kestrova.Ini";
+    std::filesystem::remove(ini);
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+    const std::string refusal = "設定ファイルを読み込めませんでした。(" + ini.string() + ": ";
+    for (const auto& result :
+         {command({"days"}), command({"race", "win", "2026120506050311"}),
+          run({"--day", "20261205", "--kinds", "010", "--host-folder", host_.string()})}) {
+        EXPECT_EQ(result.exitCode, kExitUsage) << result.err;
+        EXPECT_EQ(result.err, refusal + "通常のファイルではありません)\n");
+    }
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    const auto result = command({"days"});
+    EXPECT_EQ(result.exitCode, kExitUsage) << result.err;
+    EXPECT_EQ(result.err, refusal + "同じ名前のフォルダがあります)\n");
+    EXPECT_EQ(server_.bytesSent(), 0u);
+    EXPECT_NE(logText().find(refusal), std::string::npos);
+}
+
+TEST_F(CliProgram, ALargeSettingsFileCostsAboutItsOwnSize) {
+    // 8 MB of empty lines before the settings: read once, not copied line by line.
+    const std::string settings = test::readFile(app_ / "Kestrova.Ini");
+    std::string large;
+    for (int i = 0; i < 4 << 20; ++i) {
+        large += "\r\n";
+    }
+    test::writeFile(app_ / "Kestrova.Ini", large + settings);
+    const auto result = command({"days"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(result.out, "2026年12月05日  TF261205.html\n2026年12月06日  TF261206.html\n");
+    EXPECT_LT(result.peakMemory, std::uint64_t{48} << 20);
 }
 
 }  // namespace

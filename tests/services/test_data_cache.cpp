@@ -1,5 +1,11 @@
+#include <charconv>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 
@@ -37,7 +43,7 @@ TEST(DataCache, KeepsAnAnswerWholeWithItsValidators) {
     EXPECT_EQ(found->contentType, "text/html; charset=Shift_JIS");
     // Another server's file is not this server's.
     EXPECT_FALSE(DataCache(dir / "cache", "member.kestrova.jp").find("TF1501.html"));
-    EXPECT_EQ(cache.clear(), 1u);
+    EXPECT_EQ(cache.clear().removed, 1u);
     EXPECT_FALSE(cache.find("TF1501.html"));
 }
 
@@ -62,6 +68,97 @@ TEST(DataCache, ADamagedOrHalfWrittenEntryIsDeletedNotUsed) {
     cache.store("TF1501.html", entry(body));
     fs::rename(file, dir / "TF1502.html.cache");
     EXPECT_FALSE(cache.find("TF1502.html"));
+}
+
+TEST(DataCache, AnEntryLargerThanAnyStoredIsDeletedUnread) {
+    // A whole entry by its header and checksum, but beyond any body a download accepts.
+    test::TempDir dir;
+    const std::uint64_t length = DataCache::kMaxBodyBytes + (std::uint64_t{16} << 20);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    const std::string zeros(1 << 20, '\0');
+    for (std::uint64_t done = 0; done < length; done += zeros.size()) {
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(zeros.data()),
+                    static_cast<uInt>(zeros.size()));
+    }
+    char hex[16];
+    const auto end = std::to_chars(hex, hex + sizeof hex, crc, 16).ptr;
+    const std::string header =
+        "KESTROVA-DATACACHE 1\nhost: h\nfile: TF1501.html\nlength: " + std::to_string(length) +
+        "\ncrc32: " + std::string(hex, end) + "\n\n";
+    const auto file = dir / "TF1501.html.cache";
+    writeFile(file, header);
+    fs::resize_file(file, header.size() + length);  // sparse: no disk used
+    DataCache cache(dir.path(), "h");
+    EXPECT_FALSE(cache.find("TF1501.html"));
+    EXPECT_FALSE(fs::exists(file));
+    // Nor is such a body stored.
+    cache.store("TF1501.html", entry(std::string(DataCache::kMaxBodyBytes + 1, 'x')));
+    EXPECT_FALSE(fs::exists(file));
+}
+
+TEST(DataCache, NothingIsWrittenOrReadThroughALinkInPlaceOfAnEntry) {
+    test::TempDir dir;
+    const auto outside = dir / "outside.html";
+    const auto file = dir / "cache" / "TF1501.html.cache";
+    fs::create_directory(dir / "cache");
+    DataCache cache(dir / "cache", "h");
+    cache.store("TF1501.html", entry("whole"));
+    // A link to a whole entry is not one: it is dropped, what it leads to stays.
+    fs::rename(file, outside);
+    fs::create_symlink(outside, file);
+    EXPECT_FALSE(cache.find("TF1501.html"));
+    EXPECT_FALSE(fs::is_symlink(file));
+    EXPECT_TRUE(fs::exists(outside));
+
+    // A 304 touches the entry, never the file a link leads to.
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    fs::last_write_time(outside, old);
+    fs::create_symlink(outside, file);
+    cache.touch("TF1501.html");
+    EXPECT_EQ(fs::last_write_time(outside), old);
+
+    // Storing replaces the link itself.
+    const std::string kept = readFile(outside);
+    cache.store("TF1501.html", entry("new"));
+    EXPECT_EQ(readFile(outside), kept);
+    EXPECT_FALSE(fs::is_symlink(file));
+    ASSERT_TRUE(cache.find("TF1501.html"));
+    EXPECT_EQ(cache.find("TF1501.html")->body, "new");
+}
+
+TEST(DataCache, TemporaryFilesOfAKilledRunGoWhenTheCacheIsOpened) {
+    test::TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    const std::string ended = "TF1501.html.cache.kestrova-tmp-" + std::to_string(child) + "-7";
+    const std::string older = "TF1502.html.cache.kestrova-tmp";
+    const std::string running =
+        "TF1503.html.cache.kestrova-tmp-" + std::to_string(::getpid()) + "-7";
+    for (const auto& name : {ended, older, running}) {
+        writeFile(dir / name, "half an entry");
+    }
+    DataCache cache(dir.path(), "h");
+    EXPECT_FALSE(fs::exists(dir / ended));
+    EXPECT_FALSE(fs::exists(dir / older));
+    EXPECT_TRUE(fs::exists(dir / running)) << "another run is writing it";
+}
+
+TEST(DataCache, ClearNamesWhatItCouldNotRemove) {
+    test::TempDir dir;
+    DataCache cache(dir.path(), "h");
+    cache.store("TF1501.html", entry("x"));
+    // Even root cannot remove a folder that is not empty.
+    fs::create_directories(dir / "TF1502.html.cache" / "inside");
+    const auto cleared = cache.clear();
+    EXPECT_EQ(cleared.removed, 1u);
+    EXPECT_EQ(cleared.failures, std::vector<std::string>{(dir / "TF1502.html.cache").string() +
+                                                         ": フォルダが空ではありません"});
+    EXPECT_EQ(DataCache(dir / "missing", "h").clear().failures.size(), 0u);
+    writeFile(dir / "file", "");
+    EXPECT_EQ(DataCache(dir / "file", "h").clear().failures.size(), 1u);
 }
 
 TEST(DataCache, TheEntriesUsedLongestAgoGoFirstBeyondTheLimit) {

@@ -1,4 +1,5 @@
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -122,6 +123,27 @@ TEST_F(IniFile, MissingFileReadsAsMissingKeysAndUnreadableFileFails) {
     EXPECT_FALSE(GetIniSetting(ini, "SYS_ENV", "REVNIW", "", value));
     EXPECT_EQ(value, IniValue(std::int32_t{7}));
     EXPECT_FALSE(WriteIniSetting(ini, "SYS_ENV", "REVNIW", "10"));
+}
+
+TEST_F(IniFile, AFileThatCannotBeReadIsRefusedNotReadAsTheBuiltInHosts) {
+    // No permission reads the same, but root reads anyway: a folder and a FIFO stand in. The
+    // FIFO is not waited on.
+    std::filesystem::create_directory(ini);
+    EXPECT_EQ(loadServerSettings(ini).problems,
+              std::vector<std::string>{"設定ファイルを読み込めませんでした。(" + ini.string() +
+                                       ": 同じ名前のフォルダがあります)"});
+    std::filesystem::remove(ini);
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+    const auto settings = loadServerSettings(ini);
+    EXPECT_EQ(settings.problems,
+              std::vector<std::string>{"設定ファイルを読み込めませんでした。(" + ini.string() +
+                                       ": 通常のファイルではありません)"});
+    EXPECT_EQ(settings.schemeSetting, "");
+    IniValue value = std::string("kept");
+    EXPECT_FALSE(GetIniSetting(ini, "SYS_ENV", "REVNIW", "", value));
+    EXPECT_EQ(value, IniValue(std::string("kept")));
+    EXPECT_FALSE(WriteIniSetting(ini, "SYS_ENV", "REVNIW", "10"));
+    EXPECT_TRUE(std::filesystem::is_fifo(ini));
 }
 
 TEST_F(IniFile, WritesCreateFileSectionsAndKeysInCp932WithCrLf) {

@@ -72,6 +72,23 @@ TEST(ContentDecoder, ABodyThatIsNotWhatItClaimsIsRefused) {
     }
 }
 
+TEST(ContentDecoder, GzipOfSeveralMembersReadsAsOneBody) {
+    // RFC 1952 lets members follow one another (a server compressing in parts, `cat a.gz
+    // b.gz`); an empty member among them adds nothing.
+    constexpr int kGzip = 16 + MAX_WBITS;
+    const std::string body = compressed(kPage.substr(0, 5000), kGzip) +
+                             compressed(kPage.substr(5000), kGzip) + compressed("", kGzip);
+    for (const std::size_t piece :
+         {std::size_t{1}, std::size_t{7}, std::size_t{1000}, body.size()}) {
+        EXPECT_EQ(decoded("gzip", body, piece), kPage) << piece;
+    }
+    // A later member cut short is a cut body; the zlib wrapper holds one stream only.
+    EXPECT_THROW(decoded("gzip", body.substr(0, body.size() - 30), 1000), ContentEncodingError);
+    EXPECT_THROW(decoded("gzip", body + "\x1f", 1000), ContentEncodingError);
+    const std::string zlib = compressed(kPage, MAX_WBITS);
+    EXPECT_THROW(decoded("deflate", zlib + zlib, 1000), ContentEncodingError);
+}
+
 TEST(ContentDecoder, RawDeflateFedByteByByteStillFindsItsKind) {
     // The kind is told by the first two bytes, which may arrive apart.
     EXPECT_EQ(decoded("deflate", compressed("<html>", -MAX_WBITS), 1), "<html>");
