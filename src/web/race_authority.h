@@ -79,11 +79,15 @@ class cJRAEvents {
 /// of three entry paths; a walk fetches a top page, takes the codes on it and fetches the
 /// pages they name, all through one request object, and hands the pages to `events`.
 ///
-/// No method throws: every failure is logged at error level as the method's name + "<<" +
-/// description + ">>" and the method goes on with its next step. A page that answers with
-/// a status other than 200 ("HTML の取得に失敗しました。") ends the walk at once with result 0
-/// (-1 for PreDataGet) and without the end event. Between pages the walks let the window
-/// breathe.
+/// A failure of the site or of the network does not throw: it is logged at error level as
+/// the method's name + "<<" + description + ">>" and the method goes on with its next step.
+/// A page that answers with a status other than 200 ("HTML の取得に失敗しました。") ends the
+/// walk at once with result 0 (-1 for PreDataGet) and without the end event. Between pages
+/// the walks let the window breathe.
+///
+/// Every method throws StopRequested when the user stops it (from the window's breathe or
+/// while a request waits) and passes on whatever an event handler throws; a walk throws
+/// std::bad_alloc when memory runs out.
 class cJRA {
   public:
     cJRA(const SsLogging& log, UserInterface& ui, HttpOptions http, RaceAuthoritySite site,
