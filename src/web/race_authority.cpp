@@ -24,6 +24,32 @@ bool isCodeCharacter(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/';
 }
 
+/// Where the code at `start` ends. In a query ("accessS.html?CNAME=code") the code is the
+/// rest of the parameter: up to the attribute's closing quote (white space or ">" when the
+/// value has no quotes), "&" or "#". Otherwise, as in doAction('path','code'), it runs to
+/// the next single quote. npos: the page ends first.
+std::size_t codeEnd(std::string_view text, std::size_t start) {
+    constexpr std::string_view kQueryName = "cname=";
+    constexpr std::size_t kLookBack = 512;  // an address is shorter; a page may be hostile
+    if (start < kQueryName.size() ||
+        !equalsIgnoringAsciiCase(text.substr(start - kQueryName.size(), kQueryName.size()),
+                                 kQueryName)) {
+        return text.find('\'', start);
+    }
+    const std::size_t query = start - kQueryName.size();
+    const std::size_t from = query > kLookBack ? query - kLookBack : 0;
+    const std::string_view before = text.substr(from, query - from);
+    const std::size_t opening = before.find_last_of("\"'<> \t\r\n");
+    const char quote = opening == std::string_view::npos ? '\0' : before[opening];
+    if (quote == '"') {
+        return text.find_first_of("\"&#", start);
+    }
+    if (quote == '\'') {
+        return text.find_first_of("'&#", start);
+    }
+    return text.find_first_of("&#<> \t\r\n\"'", start);
+}
+
 /// Characters `first` (1-based) to `last` of `text`, fewer when it is shorter.
 std::string_view chars(std::string_view text, std::size_t first, std::size_t last) {
     if (first > text.size()) {
@@ -77,17 +103,17 @@ std::vector<std::string> extractCodes(std::string_view text, std::string_view pr
         return codes;
     }
     for (auto start = text.find(prefix); start != std::string_view::npos;) {
-        const auto quote = text.find('\'', start);
-        if (quote == std::string_view::npos) {
+        const auto end = codeEnd(text, start);
+        if (end == std::string_view::npos) {
             break;
         }
-        const std::string_view code = text.substr(start, quote - start);
+        const std::string_view code = text.substr(start, end - start);
         if (code.size() > kMaxCodeLength ||
             !std::all_of(code.begin(), code.end(), isCodeCharacter)) {
-            break;  // a quote far away: the code's own was missing
+            break;  // a delimiter far away: the code's own was missing
         }
         codes.emplace_back(code);
-        start = text.find(prefix, quote);
+        start = text.find(prefix, end);
     }
     return codes;
 }

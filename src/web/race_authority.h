@@ -36,9 +36,11 @@ struct JraPage {
 /// CP932); bytes that are not in the encoding become U+FFFD and decoding goes on.
 std::string decodePage(const JraPage& page);
 
-/// Every code that follows `prefix` in `text` up to the next single quote, in page order,
-/// duplicates kept. A code without its closing quote, or that is no page code (letters,
-/// digits and "/" only, at most 64 characters), ends the list.
+/// Every code that starts with `prefix` in `text`, in page order, duplicates kept. A code in
+/// a query ("accessS.html?CNAME=code") ends with the attribute's value (or at "&" or "#");
+/// any other, as in doAction('path','code'), at the next single quote. A code without its
+/// end, or that is no page code (letters, digits and "/" only, at most 64 characters), ends
+/// the list.
 std::vector<std::string> extractCodes(std::string_view text, std::string_view prefix);
 
 /// "cname=" + the code, percent-encoded ("/" is "%2F"), as the entry paths take it.

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -32,6 +33,28 @@ TEST(CodeExtraction, TakesEachCodeUpToItsQuoteInPageOrder) {
               (std::vector<std::string>{"pw01drl00062026020820260322/83",
                                         "pw01drl00062026020820260322/83",
                                         "pw01drl00102026010120260321/0A"}));
+}
+
+TEST(CodeExtraction, TakesCodesFromLinkAddressesAsTheRealRaceListsWriteThem) {
+    const std::string page =
+        "<a href=\"/JRADB/accessS.html?CNAME=pw01sde0106202602081120260322/AE\">1R</a>"
+        "<a href='/JRADB/accessS.html?cname=pw01sde0106202602081220260322/0B'>2R</a>"
+        "<a href=/JRADB/accessS.html?CNAME=pw01sde0106202602081320260322/1C>3R</a>"
+        "<a href=\"/JRADB/accessS.html?CNAME=pw01sde0106202602081420260322/2D&amp;x=1\">4R</a>"
+        "<a onclick=\"doAction('/JRADB/accessS.html','pw01sde0106202602081520260322/3E')\">";
+    EXPECT_EQ(extractCodes(page, "pw01sde"),
+              (std::vector<std::string>{
+                  "pw01sde0106202602081120260322/AE", "pw01sde0106202602081220260322/0B",
+                  "pw01sde0106202602081320260322/1C", "pw01sde0106202602081420260322/2D",
+                  "pw01sde0106202602081520260322/3E"}));
+    // An address whose value never closes runs into the page: it and what follows are lost.
+    EXPECT_EQ(extractCodes("<a href=\"/JRADB/accessS.html?CNAME=pw01sdeA\">"
+                           "<a href=\"/JRADB/accessS.html?CNAME=pw01sdeB>2R</a>\n"
+                           "<a href=\"/JRADB/accessS.html?CNAME=pw01sdeC\">",
+                           "pw01sde"),
+              std::vector<std::string>{"pw01sdeA"});
+    EXPECT_EQ(extractCodes("<a href=\"/JRADB/accessS.html?CNAME=pw01sdeA", "pw01sde"),
+              std::vector<std::string>{});
 }
 
 TEST(CodeExtraction, AMissingOrFarQuoteEndsTheListAndDuplicatesStay) {
@@ -100,7 +123,8 @@ struct Recorder : cJRAEvents {
 /// The sample site with this week's days 2026-12-05 and -06 (three venues each).
 class RaceAuthorityTest : public ::testing::Test {
   protected:
-    RaceAuthorityTest() : server(options()) {
+    explicit RaceAuthorityTest(const sample::ServerOptions& serverOptions = options())
+        : server(serverOptions) {
         server.start();
         log.LogFilePath = dir.path();
         log.LoggingLevel = kTrace;
@@ -301,6 +325,7 @@ TEST_F(RaceAuthorityTest, PreDataGetShowsATimeOutInABox) {
 
 class RaceWalk : public RaceAuthorityTest {
   protected:
+    using RaceAuthorityTest::RaceAuthorityTest;
     /// Race 11 of Nakayama on 2026-12-05 (meeting 5, day 3 in the sample calendar).
     static constexpr const char* kKey = "2026120506050311";
 };
@@ -368,6 +393,39 @@ TEST_F(RaceWalk, AMissingRacePageIsAPageFailure) {
     EXPECT_EQ(jra.GetGridOz3Tan(), 0);
     EXPECT_TRUE(events.events.empty());
     EXPECT_EQ(errors(), std::vector<std::string>{"GetGridOz3Tan<<HTML の取得に失敗しました。>>"});
+}
+
+/// The site as its real race lists link races: addresses, and the win odds alone.
+class RealRaceLists : public RaceWalk {
+  protected:
+    RealRaceLists() : RaceWalk(realOptions()) {}
+    static sample::ServerOptions realOptions() {
+        sample::ServerOptions o = options();
+        o.realRaceLists = true;
+        return o;
+    }
+};
+
+TEST_F(RealRaceLists, ResultsOfThisAndPastWeeksAreFoundThroughLinkAddresses) {
+    // 2026-11-28 lies in the two weeks before, which only the results keep.
+    std::string pastKey;
+    for (const auto& day : sample::yearCalendar(2026)) {
+        if (day.days == sample::daysOfKey("20261128")) {
+            char key[17];
+            std::snprintf(key, sizeof key, "20261128%02d%02d%02d11", day.venues[0].venue,
+                          day.venues[0].meeting, day.venues[0].day);
+            pastKey = key;
+        }
+    }
+    ASSERT_FALSE(pastKey.empty());
+    auto jra = client();
+    for (const std::string& key : {std::string(kKey), pastKey}) {
+        events = Recorder();
+        jra.SelectedRaceKey = key;
+        EXPECT_EQ(jra.GetRaceRest(), 1) << key;
+        EXPECT_EQ(events.events, (std::vector<std::string>{"SetRaceRest", "SetRaceRestOff"}));
+        EXPECT_NE(events.pages.at(0).find("着順"), std::string::npos);
+    }
 }
 
 TEST(RaceAuthoritySiteAddress, HttpsUnlessTheSettingNamesTheScheme) {
