@@ -366,6 +366,8 @@ struct cJRA::RaceWalk {
     std::string_view topCode;
     std::string_view dayPrefix;
     std::string_view racePrefix;
+    /// The race lists of the site link only the win odds; the other kinds are its tabs.
+    std::string_view tabPagePrefix{};
     bool autoKey = false;
     bool firstDayOnly = false;
     bool skipDuplicates = false;
@@ -391,15 +393,9 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
         return 0;
     }
     std::vector<std::string> candidates;
-    for (const auto& day : days) {
-        if (!dayCodeMatches(day, key)) {
-            continue;
-        }
-        const auto page = walk.fetch(day);
-        if (!page) {
-            return 0;
-        }
-        for (const auto& race : extractCodes(decodePage(*page), route.racePrefix)) {
+    std::vector<std::string> winPages;
+    const auto collect = [&](const std::string& text) {
+        for (const auto& race : extractCodes(text, route.racePrefix)) {
             if (route.skipDuplicates &&
                 std::find(candidates.begin(), candidates.end(), race) != candidates.end()) {
                 continue;
@@ -408,13 +404,38 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
                 candidates.push_back(race);
             }
         }
+    };
+    for (const auto& day : days) {
+        if (!dayCodeMatches(day, key)) {
+            continue;
+        }
+        const auto page = walk.fetch(day);
+        if (!page) {
+            return 0;
+        }
+        const std::string text = decodePage(*page);
+        collect(text);
+        if (!route.tabPagePrefix.empty()) {
+            const auto pages = extractCodes(text, route.tabPagePrefix);
+            winPages.insert(winPages.end(), pages.begin(), pages.end());
+        }
         if (route.firstDayOnly) {
             break;
         }
     }
-    const auto chosen =
-        std::find_if(candidates.begin(), candidates.end(),
-                     [&key](const std::string& race) { return raceCodeMatches(race, key); });
+    const auto matchesRace = [&key](const std::string& race) { return raceCodeMatches(race, key); };
+    if (candidates.empty()) {
+        // The list had no link of this kind for the race: the win page's tabs have it.
+        if (const auto win = std::find_if(winPages.begin(), winPages.end(), matchesRace);
+            win != winPages.end()) {
+            const auto page = walk.fetch(*win);
+            if (!page) {
+                return 0;
+            }
+            collect(decodePage(*page));
+        }
+    }
+    const auto chosen = std::find_if(candidates.begin(), candidates.end(), matchesRace);
     if (chosen != candidates.end()) {
         const auto page = walk.fetch(*chosen);
         if (!page) {
@@ -441,6 +462,8 @@ namespace {
 constexpr std::string_view kResultsTop = "pw01sli00/AF";
 constexpr std::string_view kOddsTop = "pw15oli00/6D";
 
+constexpr std::string_view kWinOdds = "pw151ou";
+
 cJRA::RaceWalk oddsWalk(std::string_view name, std::string_view racePrefix,
                         void (cJRAEvents::*page)(const JraPage&, bool&),
                         void (cJRAEvents::*end)()) {
@@ -449,6 +472,7 @@ cJRA::RaceWalk oddsWalk(std::string_view name, std::string_view racePrefix,
             .topCode = kOddsTop,
             .dayPrefix = "pw15orl",
             .racePrefix = racePrefix,
+            .tabPagePrefix = racePrefix == kWinOdds ? std::string_view() : kWinOdds,
             .page = page,
             .end = end};
 }
@@ -482,7 +506,7 @@ std::int16_t cJRA::GetRaceRest() {
 }
 
 std::int16_t cJRA::GetGridOzTanPuku() {
-    RaceWalk walk = oddsWalk("GetGridOzTanPuku", "pw151ou", &cJRAEvents::SetGridOzTanPuku,
+    RaceWalk walk = oddsWalk("GetGridOzTanPuku", kWinOdds, &cJRAEvents::SetGridOzTanPuku,
                              &cJRAEvents::SetGridOzTanPukuOff);
     walk.firstDayOnly = true;
     walk.skipDuplicates = true;

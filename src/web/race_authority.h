@@ -117,7 +117,9 @@ class cJRA {
     std::int16_t GetRaceRest();
     /// Odds pages of SelectedRaceKey's race: win and place (first matching day, duplicate
     /// candidates skipped), bracket quinella, quinella, quinella-place, exacta, trio,
-    /// trifecta. Each returns the number of candidate race-page codes.
+    /// trifecta. Each returns the number of candidate race-page codes. A kind that the race
+    /// list does not link for the race is taken from the tabs of the race's win page, as the
+    /// site's own lists link only that page.
     std::int16_t GetGridOzTanPuku();
     std::int16_t GetGridOzWaku();
     std::int16_t GetGridOzUmaRen();

@@ -428,6 +428,38 @@ TEST_F(RealRaceLists, ResultsOfThisAndPastWeeksAreFoundThroughLinkAddresses) {
     }
 }
 
+TEST_F(RealRaceLists, OddsTheListDoesNotLinkAreReachedThroughTheWinPagesTabs) {
+    auto jra = client();
+    jra.SelectedRaceKey = kKey;
+    const std::string win =
+        sample::racePageCode("pw151ou", "20261205", {.venue = 6, .meeting = 5, .day = 3}, 11);
+    const std::string trifecta =
+        sample::racePageCode("pw158ou", "20261205", {.venue = 6, .meeting = 5, .day = 3}, 11);
+    EXPECT_EQ(jra.GetGridOz3Tan(), 1);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOz3Tan", "SetGridOz3TanOff"}));
+    EXPECT_NE(events.pages.at(0).find("3連単"), std::string::npos);
+    const auto posted = server.postedCodes("/JRADB/accessO.html");
+    ASSERT_EQ(posted.size(), 4u);
+    EXPECT_EQ(posted[2], win);
+    EXPECT_EQ(posted[3], trifecta);
+
+    events = Recorder();
+    EXPECT_EQ(jra.GetGridOzWaku(), 1);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOzWaku", "SetGridOzWakuOff"}));
+    events = Recorder();
+    EXPECT_EQ(jra.GetGridOzTanPuku(), 1);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOzTanPuku", "SetGridOzTanPukuOff"}));
+    EXPECT_EQ(server.postedCodes("/JRADB/accessO.html").size(), 4u + 4u + 3u);
+
+    // A race the list does not have: no win page, nothing more is fetched.
+    events = Recorder();
+    jra.SelectedRaceKey = "2026120506050313";
+    EXPECT_EQ(jra.GetGridOzWaku(), 0);
+    EXPECT_EQ(events.events, std::vector<std::string>{"SetGridOzWakuOff"});
+    EXPECT_EQ(server.postedCodes("/JRADB/accessO.html").size(), 4u + 4u + 3u + 2u);
+    EXPECT_TRUE(errors().empty());
+}
+
 TEST(RaceAuthoritySiteAddress, HttpsUnlessTheSettingNamesTheScheme) {
     EXPECT_EQ(RaceAuthoritySite("www.jra.go.jp").entryUrl(kRaceCardsPath),
               "https://www.jra.go.jp/JRADB/accessD.html");
