@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <optional>
+#include <unordered_set>
 
 #include "base/errors.h"
 #include "base/ss_logging.h"
@@ -48,6 +50,19 @@ std::size_t codeEnd(std::string_view text, std::size_t start) {
         return text.find_first_of("'&#", start);
     }
     return text.find_first_of("&#<> \t\r\n\"'", start);
+}
+
+/// The codes without repeats, each where it first stands: a page listed many times is still
+/// asked for once.
+std::vector<std::string> distinctCodes(const std::vector<std::string>& codes) {
+    std::vector<std::string> distinct;
+    std::unordered_set<std::string_view> seen;
+    for (const auto& code : codes) {
+        if (seen.insert(code).second) {
+            distinct.push_back(code);
+        }
+    }
+    return distinct;
 }
 
 /// Characters `first` (1-based) to `last` of `text`, fewer when it is shorter.
@@ -246,7 +261,7 @@ std::int16_t cJRA::GetKaisaiDay() {
         return 0;
     }
     bool cancel = false;
-    for (const auto& code : codes) {
+    for (const auto& code : distinctCodes(codes)) {
         const auto page = walk.fetch(code);
         if (!page) {
             return 0;
@@ -274,17 +289,22 @@ std::int16_t cJRA::GetRaceList() {
     if (days.empty()) {
         return 0;
     }
+    // A day listed twice counts its races twice, as the list says, but is fetched once.
+    std::map<std::string, std::vector<std::string>> racesOfDay;
     std::vector<std::string> races;
     for (const auto& day : days) {
-        const auto page = walk.fetch(day);
-        if (!page) {
-            return 0;
+        auto [found, isNew] = racesOfDay.try_emplace(day);
+        if (isNew) {
+            const auto page = walk.fetch(day);
+            if (!page) {
+                return 0;
+            }
+            found->second = extractCodes(decodePage(*page), "pw01des");
         }
-        const auto found = extractCodes(decodePage(*page), "pw01des");
-        races.insert(races.end(), found.begin(), found.end());
+        races.insert(races.end(), found->second.begin(), found->second.end());
     }
     bool cancel = false;
-    for (const auto& race : races) {
+    for (const auto& race : distinctCodes(races)) {
         const auto page = walk.fetch(race);
         if (!page) {
             return 0;
@@ -394,8 +414,8 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
     }
     std::vector<std::string> candidates;
     std::vector<std::string> winPages;
-    const auto collect = [&](const std::string& text) {
-        for (const auto& race : extractCodes(text, route.racePrefix)) {
+    const auto collect = [&](const std::vector<std::string>& races) {
+        for (const auto& race : races) {
             if (route.skipDuplicates &&
                 std::find(candidates.begin(), candidates.end(), race) != candidates.end()) {
                 continue;
@@ -405,20 +425,31 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
             }
         }
     };
+    // A day listed twice gives its candidates twice, as the list says, but is fetched once.
+    struct DayLinks {
+        std::vector<std::string> races;
+        std::vector<std::string> winPages;
+    };
+    std::map<std::string, DayLinks> linksOfDay;
     for (const auto& day : days) {
         if (!dayCodeMatches(day, key)) {
             continue;
         }
-        const auto page = walk.fetch(day);
-        if (!page) {
-            return 0;
+        auto [links, isNew] = linksOfDay.try_emplace(day);
+        if (isNew) {
+            const auto page = walk.fetch(day);
+            if (!page) {
+                return 0;
+            }
+            const std::string text = decodePage(*page);
+            links->second.races = extractCodes(text, route.racePrefix);
+            if (!route.tabPagePrefix.empty()) {
+                links->second.winPages = extractCodes(text, route.tabPagePrefix);
+            }
         }
-        const std::string text = decodePage(*page);
-        collect(text);
-        if (!route.tabPagePrefix.empty()) {
-            const auto pages = extractCodes(text, route.tabPagePrefix);
-            winPages.insert(winPages.end(), pages.begin(), pages.end());
-        }
+        collect(links->second.races);
+        winPages.insert(winPages.end(), links->second.winPages.begin(),
+                        links->second.winPages.end());
         if (route.firstDayOnly) {
             break;
         }
@@ -432,7 +463,7 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
             if (!page) {
                 return 0;
             }
-            collect(decodePage(*page));
+            collect(extractCodes(decodePage(*page), route.racePrefix));
         }
     }
     const auto chosen = std::find_if(candidates.begin(), candidates.end(), matchesRace);

@@ -79,7 +79,9 @@ class cJRAEvents {
 
 /// The racing authority's page client. Its pages are reached by posting a page code to one
 /// of three entry paths; a walk fetches a top page, takes the codes on it and fetches the
-/// pages they name, all through one request object, and hands the pages to `events`.
+/// pages they name, all through one request object, and hands the pages to `events`. A walk
+/// asks for each page once, however often a list names it; the counts it returns are of the
+/// codes as listed, repeats included.
 ///
 /// A failure of the site or of the network does not throw: it is logged at error level as
 /// the method's name + "<<" + description + ">>" and the method goes on with its next step.
@@ -100,11 +102,11 @@ class cJRA {
     std::string SelectedRaceKey;
     std::string AutoRaceKey;
 
-    /// Meeting-day pages of the race cards: SetKaisaiDay per code with the page's text, then
+    /// Meeting-day pages of the race cards: SetKaisaiDay per page with its text, then
     /// SetKaisaiDayOff. Returns the number of codes on the top page.
     std::int16_t GetKaisaiDay();
-    /// Every race page of every meeting day: SetRaceList per race, then SetRaceListOff.
-    /// Returns the number of race codes.
+    /// Every race page of every meeting day: SetRaceList per race page, then SetRaceListOff.
+    /// Returns the number of race codes on the meeting-day pages.
     std::int16_t GetRaceList();
     /// Fetches "/kestrova/data3/" + `InFileNm` from the member server (POST): 0 when it was
     /// there (with `InMode` 0 its text is handed to OnPreDataLoad), -1 otherwise. A time-out

@@ -231,10 +231,32 @@ TEST_F(RaceAuthorityTest, TopPageFaultsChangeTheCodeList) {
     fault(FaultKind::UnclosedQuote);
     EXPECT_EQ(client().GetKaisaiDay(), static_cast<std::int16_t>(codes.size() - 1));
     EXPECT_EQ(events.events.size(), codes.size());
+}
 
-    fault(FaultKind::DuplicateCode, 2);
-    EXPECT_EQ(client().GetKaisaiDay(), static_cast<std::int16_t>(codes.size() + 1));
-    EXPECT_EQ(events.events.size(), codes.size() + 2);  // the day page fetched twice
+TEST_F(RaceAuthorityTest, APageListedManyTimesIsAskedForOnceAndCountedAsListed) {
+    const auto codes = dayCodes();
+    const std::string top = "pw01dli00/F3";
+    // The second day 500 times, the first after it again.
+    std::string page = "<a onclick=\"doAction('/JRADB/accessD.html','" + codes[0] + "')\">";
+    for (int i = 0; i < 500; ++i) {
+        page += "<a onclick=\"doAction('/JRADB/accessD.html','" + codes[1] + "')\">";
+    }
+    page += "<a onclick=\"doAction('/JRADB/accessD.html','" + codes[0] + "')\">";
+    server.setPostPage("/JRADB/accessD.html", top, page, "text/html");
+    EXPECT_EQ(client().GetKaisaiDay(), 502);
+    EXPECT_EQ(server.postedCodes("/JRADB/accessD.html"),
+              (std::vector<std::string>{top, codes[0], codes[1]}));
+    EXPECT_EQ(events.events,
+              (std::vector<std::string>{"SetKaisaiDay", "SetKaisaiDay", "SetKaisaiDayOff"}));
+
+    // A day listed twice: its races are counted twice, each race page is fetched once.
+    const std::string link = "<a onclick=\"doAction('/JRADB/accessD.html','" + codes[0] + "')\">";
+    server.setPostPage("/JRADB/accessD.html", top, link + link, "text/html");
+    events = Recorder();
+    const auto before = server.postedCodes("/JRADB/accessD.html").size();
+    EXPECT_EQ(client().GetRaceList(), 2 * 12);
+    EXPECT_EQ(server.postedCodes("/JRADB/accessD.html").size() - before, 1u + 1u + 12u);
+    EXPECT_EQ(events.events.size(), 12u + 1u);
 }
 
 TEST_F(RaceAuthorityTest, CancelOnTheFirstEventStopsTheWalkButNotTheEndEvent) {
@@ -381,6 +403,28 @@ TEST_F(RaceWalk, WinOddsCountADuplicateCandidateOnceOthersTwice) {
     events = Recorder();
     EXPECT_EQ(jra.GetGridOzWaku(), 2);
     EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOzWaku", "SetGridOzWakuOff"}));
+}
+
+TEST_F(RaceWalk, ADayListedTwiceIsFetchedOnceButGivesItsCandidatesTwice) {
+    int nth = 0;  // Nakayama's place among the day's venues
+    for (const auto& raceDay : sample::yearCalendar(2026)) {
+        for (int v = 0; raceDay.days == sample::daysOfKey("20261205") && v < raceDay.venueCount;
+             ++v) {
+            nth = raceDay.venues[v].venue == 6 ? v + 1 : nth;
+        }
+    }
+    ASSERT_NE(nth, 0);
+    server.addFault({.path = "/JRADB/accessO.html",
+                     .pageCode = "pw15oli00/6D",
+                     .kind = FaultKind::DuplicateCode,
+                     .nth = nth});
+    auto jra = client();
+    jra.SelectedRaceKey = kKey;
+    EXPECT_EQ(jra.GetGridOzWaku(), 2);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOzWaku", "SetGridOzWakuOff"}));
+    const auto posted = server.postedCodes("/JRADB/accessO.html");
+    ASSERT_EQ(posted.size(), 3u);  // top, the day, the race
+    EXPECT_EQ(posted[1], "pw15orl00062026050320261205/3D");
 }
 
 TEST_F(RaceWalk, AMissingRacePageIsAPageFailure) {
