@@ -21,6 +21,9 @@ constexpr std::string_view kNoStatus = "応答の状態を読み取れません�
 constexpr std::string_view kTimeOutNotice =
     "データ受信処理でタイムアウトが発生しました。再受信して下さい。";
 constexpr std::size_t kMaxCodeLength = 64;
+/// The site's pages are about 50 KB; a page far larger is none of them, and must not cost
+/// the memory of a compressed body that inflates without end.
+constexpr std::size_t kMaxPageBytes = 4u << 20;
 
 bool isCodeCharacter(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/';
@@ -199,7 +202,7 @@ class cJRA::Walk {
             if (!request_) {
                 throw Error("HTTP 要求オブジェクトがありません。");
             }
-            request_->send(formBody(code));
+            request_->send(formBody(code), BodyLimit(kMaxPageBytes, "ページ", code));
             answered = true;
         } catch (const StopRequested&) {
             throw;  // the caller's stop is no failure of the site

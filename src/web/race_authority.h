@@ -86,8 +86,9 @@ class cJRAEvents {
 /// A failure of the site or of the network does not throw: it is logged at error level as
 /// the method's name + "<<" + description + ">>" and the method goes on with its next step.
 /// A page that answers with a status other than 200 ("HTML の取得に失敗しました。") ends the
-/// walk at once with result 0 (-1 for PreDataGet) and without the end event. Between pages
-/// the walks let the window breathe.
+/// walk at once with result 0 (-1 for PreDataGet) and without the end event; so does a page
+/// of more than 4 MB (once inflated), whose transfer ends there. Between pages the walks let
+/// the window breathe.
 ///
 /// Every method throws StopRequested when the user stops it (from the window's breathe or
 /// while a request waits) and passes on whatever an event handler throws; a walk throws

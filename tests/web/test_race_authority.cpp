@@ -286,6 +286,31 @@ TEST_F(RaceAuthorityTest, NoNetworkGivesThreeLinesAndNoEvent) {
     EXPECT_EQ(lines[2], "GetKaisaiDay<<HTML の取得に失敗しました。>>");
 }
 
+TEST_F(RaceAuthorityTest, APageBeyondItsLimitIsAPageFailureCompressedOrNot) {
+    // A day code, then 24 MB of nothing: a few kilobytes once compressed.
+    const std::string top = "pw01dli00/F3";
+    server.setPostPage("/JRADB/accessD.html", top,
+                       "<a onclick=\"doAction('/JRADB/accessD.html','" + dayCodes()[0] + "')\">" +
+                           std::string(std::size_t{24} << 20, ' '),
+                       "text/html");
+    for (const bool compressed : {true, false}) {
+        SCOPED_TRACE(compressed);
+        HttpOptions http;
+        http.offerCompression = compressed;
+        cJRA jra(log, ui, http, RaceAuthoritySite("http://" + server.hostPort()),
+                 MemberServer(server.hostPort(), "10"), events);
+        const auto sentBefore = server.bytesSent();
+        EXPECT_EQ(jra.GetKaisaiDay(), 0);
+        EXPECT_TRUE(events.events.empty());
+        const auto lines = errors();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[lines.size() - 3],
+                  "GetKaisaiDay<<ページが大きすぎます（上限 4 MB）。(pw01dli00/F3)>>");
+        EXPECT_EQ(lines.back(), "GetKaisaiDay<<HTML の取得に失敗しました。>>");
+        EXPECT_LT(server.bytesSent() - sentBefore, std::uint64_t{16} << 20);
+    }
+}
+
 TEST_F(RaceAuthorityTest, ARedirectedPostStaysAPostWithItsBody) {
     const auto codes = dayCodes();
     for (const int status : {301, 302, 307, 308}) {
