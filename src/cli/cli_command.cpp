@@ -31,6 +31,11 @@ namespace kestrova::cli {
 namespace {
 
 constexpr std::string_view kNoDaysThisWeek = "今週の開催日データはありません。";
+constexpr std::string_view kDiscoveryFailed =
+    "今週の開催日を調べられませんでした。JRA のサイトに接続できないか、ページを取得できませんで"
+    "した。";
+constexpr std::string_view kDiscoveryIncomplete =
+    "JRA のページを取得できなかったため、今週の開催日の一部が抜けている可能性があります。";
 
 std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
     return request.appFolder ? *request.appFolder : env.defaultAppFolder();
@@ -109,6 +114,20 @@ struct Session {
     TerminalUi ui;
     std::string tag;
 };
+
+/// Names each page the discovery could not get, on standard error and in the log.
+void reportDiscoveryProblems(Session& session, const ThisWeekDays& week) {
+    for (const std::string& problem : week.problems) {
+        session.ui.warning(problem);
+        session.log.WarnLog(session.tag + ": " + problem);
+    }
+}
+
+/// One closing line, on standard error and in the log.
+void closingNotice(Session& session, std::string_view text) {
+    session.ui.info(text);
+    session.log.WarnLog(session.tag + ": " + std::string(text));
+}
 
 /// "yyyy年mm月dd日" of an offered day to yyyymmdd.
 std::string dayKeyOf(const OfferedDay& day) {
@@ -211,15 +230,26 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
                           session.settings.dataCache && !given.noCache);
         ctx.dataCache = cache ? &*cache : nullptr;
         ExportRequest request = given;
+        bool daysMissing = false;  // the discovery failed part-way
         if (request.thisWeek) {
             const ThisWeekDays week = thisWeekDays(ctx);
             if (week.checkFailed) {
                 ui.info(kCheckFailedNotice);
                 return kExitAborted;
             }
+            reportDiscoveryProblems(session, week);
+            if (week.discoveryFailed) {
+                closingNotice(session, kDiscoveryFailed);
+                return kExitDiscoveryFailed;
+            }
+            daysMissing = !week.problems.empty();
             if (week.days.empty()) {
                 ui.info(kNoDaysThisWeek);
                 log.InfoLog(tag + ": " + std::string(kNoDaysThisWeek));
+                if (daysMissing) {
+                    closingNotice(session, kDiscoveryIncomplete);
+                    return kExitIncomplete;
+                }
                 return kExitFinished;
             }
             for (const OfferedDay& day : week.days) {
@@ -232,8 +262,11 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
             TFJV_CsvOut(ctx, state, makeSelection(request, check, hostFolder, env.today), &ui)) {
             case ExportOutcome::Finished:
                 // The run has named its problems; a scheduler must not count it a success.
-                return state.FilesFailed > 0 || state.Problems > 0 ? kExitIncomplete
-                                                                   : kExitFinished;
+                if (daysMissing) {
+                    closingNotice(session, kDiscoveryIncomplete);
+                }
+                return state.FilesFailed > 0 || state.Problems > 0 || daysMissing ? kExitIncomplete
+                                                                                  : kExitFinished;
             case ExportOutcome::Aborted:
             case ExportOutcome::Stopped:
                 return kExitAborted;
@@ -261,6 +294,11 @@ int runDays(const ExportRequest& request, const CliEnvironment& env) {
             session.ui.info(kCheckFailedNotice);
             return kExitAborted;
         }
+        reportDiscoveryProblems(session, week);
+        if (week.discoveryFailed) {
+            closingNotice(session, kDiscoveryFailed);
+            return kExitDiscoveryFailed;
+        }
         if (week.days.empty()) {
             session.ui.info(kNoDaysThisWeek);
         }
@@ -268,6 +306,10 @@ int runDays(const ExportRequest& request, const CliEnvironment& env) {
             env.out << day.dayText << "  " << day.fileName << '\n';
         }
         env.out << std::flush;
+        if (!week.problems.empty()) {
+            closingNotice(session, kDiscoveryIncomplete);
+            return kExitIncomplete;
+        }
         return kExitFinished;
     } catch (const std::exception& error) {
         return session.unexpected(error);

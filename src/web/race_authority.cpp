@@ -90,6 +90,7 @@ void cJRAEvents::SetGridOzWide(const JraPage&, bool&) {}
 void cJRAEvents::SetGridOzUmaTan(const JraPage&, bool&) {}
 void cJRAEvents::SetGridOz3Ren(const JraPage&, bool&) {}
 void cJRAEvents::SetGridOz3Tan(const JraPage&, bool&) {}
+void cJRAEvents::PageFailed(const std::string&) {}
 
 RaceAuthoritySite::RaceAuthoritySite(std::string_view hostSetting) {
     const bool hasScheme = startsWithIgnoringAsciiCase(hostSetting, "http://") ||
@@ -180,7 +181,7 @@ bool raceCodeMatches(std::string_view raceCode, std::string_view raceKey) {
 class cJRA::Walk {
   public:
     Walk(cJRA& client, std::string_view name, const std::string& url)
-        : client_(client), name_(name) {
+        : client_(client), name_(name), url_(url) {
         try {
             HttpRequest request = CreateHttpRequest(client.http_);
             request.Open("POST", url, false);
@@ -190,14 +191,17 @@ class cJRA::Walk {
             throw;
         } catch (const std::exception& e) {
             fail(e);
+            noRequest_ = describeError(e);
         }
     }
 
-    /// Posts `code`; the page when it answered 200. Otherwise the failure is logged: the
-    /// failed send, the status that cannot be read, and the page failure.
+    /// Posts `code`; the page when it answered 200. Otherwise the failure is logged (the
+    /// failed send, the status that cannot be read, and the page failure) and PageFailed
+    /// names the page.
     std::optional<JraPage> fetch(std::string_view code) {
         JraPage page;
         bool answered = false;
+        std::string reason;
         try {
             if (!request_) {
                 throw Error("HTTP 要求オブジェクトがありません。");
@@ -208,6 +212,7 @@ class cJRA::Walk {
             throw;  // the caller's stop is no failure of the site
         } catch (const std::exception& e) {
             fail(e);
+            reason = request_ || noRequest_.empty() ? describeError(e) : noRequest_;
         }
         if (!answered) {
             logError(kNoStatus);
@@ -218,6 +223,12 @@ class cJRA::Walk {
         }
         if (page.status != 200) {
             logError(kPageFailure);
+            if (answered) {
+                reason = "状態 " + std::to_string(page.status) + "（" + url_ + "）";
+            }
+            client_.events_.PageFailed(
+                "JRA のページ " + std::string(code) +
+                " を取得できませんでした: " + replaceAll(reason, "\r\n", " "));
             return std::nullopt;
         }
         return page;
@@ -239,7 +250,9 @@ class cJRA::Walk {
   private:
     cJRA& client_;
     std::string_view name_;
+    std::string url_;
     std::optional<HttpRequest> request_;
+    std::string noRequest_;  ///< why there is no request object
 };
 
 cJRA::cJRA(const SsLogging& log, UserInterface& ui, HttpOptions http, RaceAuthoritySite site,

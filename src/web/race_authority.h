@@ -75,6 +75,9 @@ class cJRAEvents {
     virtual void SetGridOz3RenOff() {}
     virtual void SetGridOz3Tan(const JraPage& ResponceStream, bool& Cancel);
     virtual void SetGridOz3TanOff() {}
+    /// A page of the walk could not be had, so the walk ends here. `message` names the page
+    /// and why, on one line: "JRA のページ <code> を取得できませんでした: <reason>".
+    virtual void PageFailed(const std::string& message);
 };
 
 /// The racing authority's page client. Its pages are reached by posting a page code to one

@@ -1,3 +1,4 @@
+#include <functional>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -252,6 +253,62 @@ TEST_F(CliProgram, DaysListsThisWeeksMeetingDaysWhoseFilesExist) {
     EXPECT_EQ(result.exitCode, kExitFinished);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "今週の開催日データはありません。\n");
+}
+
+TEST_F(CliProgram, ASiteThatFailsBeforeAnyDayIsNotAWeekWithoutMeetings) {
+    const auto unreachable = [&] {
+        // Nothing listens on port 1.
+        test::writeFile(app_ / "Kestrova.Ini",
+                        "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" + server_.hostPort() +
+                            "\r\nRaceAuthorityHost=http://127.0.0.1:1\r\n[USE_OPT1]\r\nTFJV_Path=" +
+                            host_.string() + "\r\n");
+    };
+    const auto failing = [&] {
+        server_.addFault(
+            {.path = "/JRADB/accessD.html", .pageCode = "pw01dli00/F3", .status = 500});
+    };
+    for (const auto& breakSite :
+         {std::function<void()>(failing), std::function<void()>(unreachable)}) {
+        breakSite();
+        auto result = command({"days"});
+        EXPECT_EQ(result.exitCode, kExitDiscoveryFailed) << result.err;
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find("警告: JRA のページ pw01dli00/F3 を取得できませんでした: "),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(result.err.find("今週の開催日データはありません"), std::string::npos);
+
+        result = run({"--this-week", "--kinds", "010"});
+        EXPECT_EQ(result.exitCode, kExitDiscoveryFailed) << result.err;
+        EXPECT_NE(result.err.find("今週の開催日を調べられませんでした。"), std::string::npos);
+        EXPECT_TRUE(hostFiles().empty());
+        EXPECT_NE(logText().find("JRA のページ pw01dli00/F3 を取得できませんでした"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(CliProgram, ADayPageThatFailsPartWayListsTheDaysFoundAndEndsWithProblems) {
+    // Three venues a day: the fourth day page is the first of the Sunday, 2026-12-06.
+    ASSERT_EQ(command({"days"}).exitCode, kExitFinished);
+    const auto codes = server_.postedCodes("/JRADB/accessD.html");
+    ASSERT_EQ(codes.size(), 7u);
+    server_.addFault({.path = "/JRADB/accessD.html", .pageCode = codes[4], .status = 500});
+
+    auto result = command({"days"});
+    EXPECT_EQ(result.exitCode, kExitIncomplete) << result.err;
+    EXPECT_EQ(result.out, "2026年12月05日  TF261205.html\n");
+    EXPECT_NE(
+        result.err.find("警告: JRA のページ " + codes[4] + " を取得できませんでした: 状態 500"),
+        std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("今週の開催日の一部が抜けている可能性があります。"),
+              std::string::npos);
+
+    result = run({"--this-week", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitIncomplete) << result.err;
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+    EXPECT_FALSE(hostHas("KSTR_DATA/2026/KSTR010_261206.CSV"));
+    EXPECT_NE(result.err.find(codes[4]), std::string::npos) << result.err;
 }
 
 TEST_F(CliProgram, ThisWeekWritesWhatTheDaysWouldWrite) {
