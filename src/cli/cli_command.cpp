@@ -342,13 +342,19 @@ int runRace(const ExportRequest& request, const RaceRequest& race, const CliEnvi
         if (race.saveTo) {
             writeFileAtomically(*race.saveTo, catcher.caught->body);
         }
+        // The trifecta's tables hold the third place only: the first and second stand in a
+        // block before each table.
+        const bool headed = race.page == "trifecta";
         bool firstTable = true;
-        for (const HtmlTable& table :
-             readTables(catcher.caught->body, catcher.caught->contentType)) {
+        for (const TableGrid& table :
+             readTableGrids(catcher.caught->body, catcher.caught->contentType)) {
             if (!firstTable) {
                 env.out << '\n';
             }
             firstTable = false;
+            if (headed && !table.heading.empty()) {
+                env.out << flatCell(table.heading) << '\n';
+            }
             for (const auto& row : table.rows) {
                 for (std::size_t c = 0; c < row.size(); ++c) {
                     env.out << (c == 0 ? "" : "\t") << flatCell(row[c]);

@@ -1,6 +1,7 @@
 #include <functional>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -345,6 +346,46 @@ TEST_F(CliProgram, RacePrintsThePagesTablesOrSaysThereIsNone) {
     EXPECT_NE(result.err.find("ページが見つかりませんでした"), std::string::npos);
     EXPECT_EQ(command({"race", "odds", "2026120506050311"}).exitCode, kExitUsage);
     EXPECT_EQ(command({"race", "win", "20261205060503"}).exitCode, kExitUsage);
+}
+
+TEST_F(CliProgram, RacePrintsTablesAsTheyShowFrameImagesSpansAndTrifectaHeadings) {
+    // The win table: one frame cell, an image, spans the horses of its frame.
+    auto result = command({"race", "win", "2026120506050311"});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    const std::regex horse(
+        R"(枠[1-8](白|黒|赤|青|黄|緑|橙|桃)\t\d+\t[^\t]+\t[\d.]+\t[\d.]+-[\d.]+)");
+    auto shown = lines(result.out);
+    ASSERT_GE(shown.size(), 9u);
+    std::set<std::string> frames;
+    for (std::size_t i = 1; i < shown.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(shown[i], horse)) << shown[i];
+        frames.insert(shown[i].substr(0, shown[i].find('\t')));
+    }
+    EXPECT_LT(frames.size(), shown.size() - 1) << "some frame holds two horses";
+
+    result = command({"race", "results", "2026120506050311"});
+    shown = lines(result.out);
+    ASSERT_GE(shown.size(), 9u);
+    EXPECT_TRUE(std::regex_search(shown[1], std::regex("^1\t枠[1-8]\\S+\t\\d+\t"))) << shown[1];
+
+    // Each trifecta table lists third places; its first and second stand on the line before.
+    result = command({"race", "trifecta", "2026120506050311"});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    shown = lines(result.out);
+    const std::regex heading(R"(1着 (\d+) 2着 (\d+))");
+    const std::regex third(R"((\d+)\t[\d.]+)");
+    std::size_t tables = 0;
+    std::smatch m;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (i == 0 || shown[i - 1].empty()) {
+            ASSERT_TRUE(std::regex_match(shown[i], m, heading)) << shown[i];
+            EXPECT_NE(m[1], m[2]);
+            ++tables;
+        } else if (!shown[i].empty()) {
+            EXPECT_TRUE(std::regex_match(shown[i], third)) << shown[i];
+        }
+    }
+    EXPECT_GE(tables, 3u * 7u);  // three favourites, each with every other horse second
 }
 
 TEST_F(CliProgram, SigtermStopsAfterTheFileBeingWrittenAndLeavesNothingHalfDone) {
