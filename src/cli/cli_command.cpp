@@ -32,6 +32,11 @@ namespace kestrova::cli {
 namespace {
 
 constexpr std::string_view kNoDaysThisWeek = "今週の開催日データはありません。";
+constexpr std::string_view kDiscoveryFailed =
+    "今週の開催日を調べられませんでした。JRA のサイトに接続できないか、ページを取得できませんで"
+    "した。";
+constexpr std::string_view kDiscoveryIncomplete =
+    "JRA のページを取得できなかったため、今週の開催日の一部が抜けている可能性があります。";
 
 std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
     return request.appFolder ? *request.appFolder : env.defaultAppFolder();
@@ -122,6 +127,20 @@ struct Session {
     std::string tag;
     bool cacheUsed;
 };
+
+/// Names each page the discovery could not get, on standard error and in the log.
+void reportDiscoveryProblems(Session& session, const ThisWeekDays& week) {
+    for (const std::string& problem : week.problems) {
+        session.ui.warning(problem);
+        session.log.WarnLog(session.tag + ": " + problem);
+    }
+}
+
+/// One closing line, on standard error and in the log.
+void closingNotice(Session& session, std::string_view text) {
+    session.ui.info(text);
+    session.log.WarnLog(session.tag + ": " + std::string(text));
+}
 
 /// "yyyy年mm月dd日" of an offered day to yyyymmdd.
 std::string dayKeyOf(const OfferedDay& day) {
@@ -252,15 +271,26 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
             openDataCache(session.appFolder, session.settings.memberHost, session.cacheUsed);
         ctx.dataCache = cache ? &*cache : nullptr;
         ExportRequest request = given;
+        bool daysMissing = false;  // the discovery failed part-way
         if (request.thisWeek) {
             const ThisWeekDays week = thisWeekDays(ctx);
             if (week.checkFailed) {
                 ui.info(kCheckFailedNotice);
                 return kExitAborted;
             }
+            reportDiscoveryProblems(session, week);
+            if (week.discoveryFailed) {
+                closingNotice(session, kDiscoveryFailed);
+                return kExitDiscoveryFailed;
+            }
+            daysMissing = !week.problems.empty();
             if (week.days.empty()) {
                 ui.info(kNoDaysThisWeek);
                 log.InfoLog(tag + ": " + std::string(kNoDaysThisWeek));
+                if (daysMissing) {
+                    closingNotice(session, kDiscoveryIncomplete);
+                    return kExitIncomplete;
+                }
                 return kExitFinished;
             }
             for (const OfferedDay& day : week.days) {
@@ -274,7 +304,10 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
         switch (result.outcome) {
             case ExportOutcome::Finished:
                 // The run has named its problems; a scheduler must not count it a success.
-                return result.complete() ? kExitFinished : kExitIncomplete;
+                if (daysMissing) {
+                    closingNotice(session, kDiscoveryIncomplete);
+                }
+                return result.complete() && !daysMissing ? kExitFinished : kExitIncomplete;
             case ExportOutcome::Aborted:
             case ExportOutcome::Stopped:
                 return kExitAborted;
@@ -302,6 +335,11 @@ int runDays(const ExportRequest& request, const CliEnvironment& env) {
             session.ui.info(kCheckFailedNotice);
             return kExitAborted;
         }
+        reportDiscoveryProblems(session, week);
+        if (week.discoveryFailed) {
+            closingNotice(session, kDiscoveryFailed);
+            return kExitDiscoveryFailed;
+        }
         if (week.days.empty()) {
             session.ui.info(kNoDaysThisWeek);
         }
@@ -309,6 +347,10 @@ int runDays(const ExportRequest& request, const CliEnvironment& env) {
             env.out << day.dayText << "  " << day.fileName << '\n';
         }
         env.out << std::flush;
+        if (!week.problems.empty()) {
+            closingNotice(session, kDiscoveryIncomplete);
+            return kExitIncomplete;
+        }
         return kExitFinished;
     } catch (const std::exception& error) {
         return session.unexpected(error);
@@ -344,13 +386,19 @@ int runRace(const ExportRequest& request, const RaceRequest& race, const CliEnvi
         if (race.saveTo) {
             writeFileAtomically(*race.saveTo, catcher.caught->body);
         }
+        // The trifecta's tables hold the third place only: the first and second stand in a
+        // block before each table.
+        const bool headed = race.page == "trifecta";
         bool firstTable = true;
-        for (const HtmlTable& table :
-             readTables(catcher.caught->body, catcher.caught->contentType)) {
+        for (const TableGrid& table :
+             readTableGrids(catcher.caught->body, catcher.caught->contentType)) {
             if (!firstTable) {
                 env.out << '\n';
             }
             firstTable = false;
+            if (headed && !table.heading.empty()) {
+                env.out << flatCell(table.heading) << '\n';
+            }
             for (const auto& row : table.rows) {
                 for (std::size_t c = 0; c < row.size(); ++c) {
                     env.out << (c == 0 ? "" : "\t") << flatCell(row[c]);

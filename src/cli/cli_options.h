@@ -22,6 +22,9 @@ enum ExitCode : int {
     kExitAborted = 3,     ///< "出力処理を中止しました。"
     kExitIncomplete = 4,  ///< finished with problems: files not written, data missing
     kExitBusy = 5,        ///< another run is writing into the host folder
+    /// days, export --this-week: the racing authority's pages failed before any meeting day
+    /// was learnt, so "no meeting this week" cannot be told
+    kExitDiscoveryFailed = 6,
 };
 
 /// `export` as given on the command line, duplicates removed.

@@ -162,8 +162,8 @@ class DownloadSink final : public BodySink {
           reader_(reader),
           state_(state),
           log_(log),
-          name_(fileName),
-          headers_(std::move(headers)) {}
+          headers_(std::move(headers)),
+          limit_(kMaxDataFileBytes, "データファイル", fileName) {}
 
     void onResponseStart(int status, std::string_view contentType) override {
         parsing_ = parse_ && status == 200;
@@ -236,11 +236,7 @@ class DownloadSink final : public BodySink {
             page = page_;
         }
         // The page itself counts: a small compressed body may inflate without end.
-        received_ += page.size();
-        if (received_ > kMaxDataFileBytes) {
-            throw DataFileError("データファイルが大きすぎます（上限 " +
-                                std::to_string(kMaxDataFileBytes >> 20) + " MB）。(" + name_ + ")");
-        }
+        limit_.count(page.size());
         reader_.onBody(page);
     }
 
@@ -249,14 +245,13 @@ class DownloadSink final : public BodySink {
     HtmlTableReader& reader_;
     ExportState& state_;
     const SsLogging& log_;
-    std::string name_;
     Headers headers_;
     bool parsing_ = false;
     bool keepSent_ = false;
     std::optional<ContentDecoder> decoder_;
     std::string page_;
     std::string sent_;
-    std::size_t received_ = 0;
+    BodyLimit limit_;
 };
 
 /// "1.2 MB" for the log.

@@ -26,7 +26,10 @@ std::string dayFileOf(std::string_view dayText) {
 
 ThisWeekDays thisWeekDays(CoreContext& ctx) {
     ThisWeekDays result;
-    const std::string days = GetKaisaiDay(ctx);
+    MeetingDays found = discoverMeetingDays(ctx);
+    const std::string& days = found.KaisaiDays;
+    result.discoveryFailed = days.empty() && !found.problems.empty();
+    result.problems = std::move(found.problems);
     ExportState state;  // a check reads no table
     std::size_t start = 0;
     for (auto end = days.find("\r\n"); end != std::string::npos; end = days.find("\r\n", start)) {

@@ -21,10 +21,17 @@ struct ThisWeekDays {
     /// A check request failed (its warning has been shown): the window ends, the command
     /// line reports it.
     bool checkFailed = false;
+    /// Racing-authority pages or requests that failed during the discovery, one Japanese
+    /// line each naming the page; the days after the failure are missing.
+    std::vector<std::string> problems;
+    /// The discovery failed before it learnt any day: nothing is known about this week,
+    /// which is not the same as a week without meetings.
+    bool discoveryFailed = false;
 };
 
 /// The meeting-day discovery (GetKaisaiDay), then Get_TFData in check mode for each day:
-/// only days whose day file answers 200 are offered.
+/// only days whose day file answers 200 are offered. A failed discovery still checks the
+/// days it learnt.
 ThisWeekDays thisWeekDays(CoreContext& ctx);
 
 /// The notice when a check request failed while the window loads.

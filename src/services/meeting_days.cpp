@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/errors.h"
+#include "base/text.h"
 #include "services/core_context.h"
 #include "web/race_authority.h"
 
@@ -51,14 +52,16 @@ class DayCollector final : public cJRAEvents {
             ctx_.log.ErrorLog(errorText(kPageTag, "ページから開催日を読み取れませんでした。"));
             return;
         }
-        if (KaisaiDays.find(*day) == std::string::npos) {
-            KaisaiDays += *day + "\r\n";
+        if (found.KaisaiDays.find(*day) == std::string::npos) {
+            found.KaisaiDays += *day + "\r\n";
         }
     }
 
     void SetKaisaiDayOff() override { ctx_.ui.breathe(); }
 
-    std::string KaisaiDays;
+    void PageFailed(const std::string& message) override { found.problems.push_back(message); }
+
+    MeetingDays found;
 
   private:
     CoreContext& ctx_;
@@ -99,7 +102,7 @@ std::optional<std::string> meetingDateOf(std::string_view html) {
     return std::nullopt;
 }
 
-std::string GetKaisaiDay(CoreContext& ctx) {
+MeetingDays discoverMeetingDays(CoreContext& ctx) {
     ctx.log.TraceLog(kDiscoveryTag);
     DayCollector collector(ctx);
     try {
@@ -109,8 +112,14 @@ std::string GetKaisaiDay(CoreContext& ctx) {
         throw;
     } catch (const std::exception& e) {
         ctx.log.ErrorLog(errorText(kDiscoveryTag, describeError(e)));
+        collector.found.problems.push_back("開催日を調べられませんでした: " +
+                                           replaceAll(describeError(e), "\r\n", " "));
     }
-    return collector.KaisaiDays;
+    return std::move(collector.found);
+}
+
+std::string GetKaisaiDay(CoreContext& ctx) {
+    return discoverMeetingDays(ctx).KaisaiDays;
 }
 
 }  // namespace kestrova

@@ -3,15 +3,28 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrova {
 
 struct CoreContext;
 
-/// GetKaisaiDay: learns this week's meeting days from the racing authority's race-card
-/// pages. Returns KaisaiDays: each distinct day once, "yyyy年mm月dd日" followed by CR LF, in
-/// the order in which its first page arrived. A page whose date cannot be read is logged and
-/// skipped; a failed walk leaves the days gathered until then.
+/// What a meeting-day discovery learnt.
+struct MeetingDays {
+    /// Each distinct day once, "yyyy年mm月dd日" followed by CR LF, in the order in which its
+    /// first page arrived.
+    std::string KaisaiDays;
+    /// The pages or requests that failed, one Japanese line each; the walk ended at the
+    /// first, so days after it are missing. Empty when the site answered every page.
+    std::vector<std::string> problems;
+};
+
+/// Learns this week's meeting days from the racing authority's race-card pages. A page whose
+/// date cannot be read is logged and skipped; a failed walk leaves the days gathered until
+/// then and says what failed.
+MeetingDays discoverMeetingDays(CoreContext& ctx);
+
+/// GetKaisaiDay: the discovery's KaisaiDays alone.
 std::string GetKaisaiDay(CoreContext& ctx);
 
 /// The meeting date of a race-card page as jra_SetKaisaiDay reads it: the first

@@ -91,4 +91,23 @@ struct HtmlTable {
 /// Parses a complete page; `contentType` is the HTTP header value, if any.
 std::vector<HtmlTable> readTables(std::string_view html, std::string_view contentType = {});
 
+/// A table laid out as it shows on screen, for printing it.
+struct TableGrid {
+    /// The text that stands just before the table, outside it (a block of its own, or the
+    /// text before the wrappers the table opens); "" when there is none or another table
+    /// stands there.
+    std::string heading;
+    /// Rows of one width: a cell that spans rows or columns stands in every place it covers
+    /// (spans end with their row group, as a browser lays them out); a place no cell covers
+    /// is "".
+    std::vector<std::vector<std::string>> rows;
+};
+
+/// The tables of a complete page as grids, in the order readTables gives them (nested ones
+/// included). A cell's text is on one line: its words joined by single spaces, line breaks
+/// and blocks included, an image standing for its alt text. The encoding is decided as for
+/// readTables. A page whose grids would hold more than a million places or 64 MB of text
+/// ends with HtmlError. The data-file reader stays readTables: this reading is for showing.
+std::vector<TableGrid> readTableGrids(std::string_view html, std::string_view contentType = {});
+
 }  // namespace kestrova

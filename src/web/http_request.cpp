@@ -70,13 +70,29 @@ std::string readWholeFile(const std::filesystem::path& file) {
 // Collects the body of a buffered send.
 class BufferSink final : public BodySink {
   public:
-    explicit BufferSink(std::string& out) : out_(out) {}
+    explicit BufferSink(std::string& out, std::optional<BodyLimit> limit = std::nullopt)
+        : out_(out), limit_(std::move(limit)) {}
     void onResponseStart(int, std::string_view) override {}
-    void onBody(std::string_view chunk) override { out_.append(chunk); }
+    void onBody(std::string_view chunk) override {
+        if (limit_) {
+            limit_->count(chunk.size());
+        }
+        out_.append(chunk);
+    }
 
   private:
     std::string& out_;
+    std::optional<BodyLimit> limit_;
 };
+
+// One slice of a compressed body inflates to at most about a thousand times its size: the
+// pieces a sink gets stay small enough for its limit to act before memory runs short.
+constexpr std::size_t kInflateSlice = 4 * 1024;
+
+std::string megabytesText(std::size_t bytes) {
+    const std::size_t mb = bytes >> 20;
+    return mb << 20 == bytes ? std::to_string(mb) + " MB" : std::to_string(bytes) + " バイト";
+}
 
 }  // namespace
 
@@ -135,6 +151,7 @@ struct HttpRequest::Impl {
     // State of the running transfer, touched by the callbacks.
     BodySink* sink = nullptr;
     bool buffering = false;
+    curl_off_t reserveLimit = kMaxReserve;
     bool started = false;
     bool activity = false;
     bool connected = false;
@@ -285,7 +302,7 @@ struct HttpRequest::Impl {
             curl_off_t length = -1;
             curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
             if (length > 0) {
-                body.reserve(static_cast<std::size_t>(std::min(length, kMaxReserve)));
+                body.reserve(static_cast<std::size_t>(std::min(length, reserveLimit)));
             }
         }
         sink->onResponseStart(status, contentType);
@@ -346,10 +363,12 @@ struct HttpRequest::Impl {
             sink->onBody(piece);
             return;
         }
-        decoded.clear();
-        decoder->decode(piece, decoded);
-        if (!decoded.empty()) {
-            sink->onBody(decoded);
+        for (std::size_t at = 0; at < piece.size(); at += kInflateSlice) {
+            decoded.clear();
+            decoder->decode(piece.substr(at, kInflateSlice), decoded);
+            if (!decoded.empty()) {
+                sink->onBody(decoded);
+            }
         }
     }
 
@@ -369,7 +388,8 @@ struct HttpRequest::Impl {
         return 0;
     }
 
-    void perform(std::string_view requestBody, BodySink& target, bool buffer) {
+    void perform(std::string_view requestBody, BodySink& target, bool buffer,
+                 std::size_t reserveAtMost = kMaxReserve) {
         if (!opened) {
             throw std::logic_error("HttpRequest::send before Open");
         }
@@ -379,6 +399,7 @@ struct HttpRequest::Impl {
         errorText[0] = '\0';
         sink = &target;
         buffering = buffer;
+        reserveLimit = static_cast<curl_off_t>(std::min<std::size_t>(reserveAtMost, kMaxReserve));
         started = false;
         decoder.reset();
         received = 0;
@@ -506,6 +527,12 @@ void HttpRequest::send(std::string_view body) {
     impl_->perform(body, sink, true);
 }
 
+void HttpRequest::send(std::string_view body, BodyLimit limit) {
+    const std::size_t most = limit.maxBytes();
+    BufferSink sink(impl_->body, std::move(limit));
+    impl_->perform(body, sink, true, most);
+}
+
 void HttpRequest::send(std::string_view body, BodySink& sink) {
     impl_->perform(body, sink, false);
 }
@@ -518,6 +545,17 @@ const std::string& HttpRequest::responseBody() const {
 }
 const std::string& HttpRequest::contentType() const {
     return impl_->contentType;
+}
+
+BodyLimit::BodyLimit(std::size_t maxBytes, std::string_view what, std::string_view source)
+    : maxBytes_(maxBytes), what_(what), source_(source) {}
+
+void BodyLimit::count(std::size_t bytes) {
+    counted_ += bytes;
+    if (counted_ > maxBytes_) {
+        throw BodyTooLargeError(what_ + "が大きすぎます（上限 " + megabytesText(maxBytes_) +
+                                "）。" + (source_.empty() ? "" : "(" + source_ + ")"));
+    }
 }
 
 HttpRequest CreateHttpRequest(HttpOptions options) {

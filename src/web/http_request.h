@@ -71,6 +71,31 @@ struct HttpOptions {
     bool offerCompression = true;
 };
 
+/// A body larger than its reader takes.
+class BodyTooLargeError : public Error {
+  public:
+    using Error::Error;
+};
+
+/// The most of a body that a reader takes. It counts the body while it arrives, after
+/// inflating (a small compressed body may inflate without end), so the transfer ends at the
+/// limit instead of after the whole body is held.
+class BodyLimit {
+  public:
+    /// `what` names the body in the message, `source` (if any) where it came from.
+    BodyLimit(std::size_t maxBytes, std::string_view what, std::string_view source = {});
+    /// Counts `bytes` more of the body. Past the limit throws BodyTooLargeError
+    /// "<what>が大きすぎます（上限 N MB）。(<source>)".
+    void count(std::size_t bytes);
+    std::size_t maxBytes() const { return maxBytes_; }
+
+  private:
+    std::size_t maxBytes_;
+    std::size_t counted_ = 0;
+    std::string what_;
+    std::string source_;
+};
+
 /// Receives an answer while it arrives, instead of buffering it.
 class BodySink {
   public:
@@ -102,6 +127,9 @@ class HttpRequest {
     void setContentDecoding(bool decode);
     /// Sends the opened request and buffers the answer's body.
     void send(std::string_view body = {});
+    /// Sends the opened request and buffers the answer's body up to `limit`; a larger body
+    /// ends the transfer with BodyTooLargeError.
+    void send(std::string_view body, BodyLimit limit);
     /// Sends the opened request and streams the answer's body into `sink`.
     void send(std::string_view body, BodySink& sink);
 

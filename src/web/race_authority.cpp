@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <optional>
+#include <unordered_set>
 
 #include "base/errors.h"
 #include "base/ss_logging.h"
@@ -19,9 +21,51 @@ constexpr std::string_view kNoStatus = "応答の状態を読み取れません�
 constexpr std::string_view kTimeOutNotice =
     "データ受信処理でタイムアウトが発生しました。再受信して下さい。";
 constexpr std::size_t kMaxCodeLength = 64;
+/// The site's pages are about 50 KB; a page far larger is none of them, and must not cost
+/// the memory of a compressed body that inflates without end.
+constexpr std::size_t kMaxPageBytes = 4u << 20;
 
 bool isCodeCharacter(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/';
+}
+
+/// Where the code at `start` ends. In a query ("accessS.html?CNAME=code") the code is the
+/// rest of the parameter: up to the attribute's closing quote (white space or ">" when the
+/// value has no quotes), "&" or "#". Otherwise, as in doAction('path','code'), it runs to
+/// the next single quote. npos: the page ends first.
+std::size_t codeEnd(std::string_view text, std::size_t start) {
+    constexpr std::string_view kQueryName = "cname=";
+    constexpr std::size_t kLookBack = 512;  // an address is shorter; a page may be hostile
+    if (start < kQueryName.size() ||
+        !equalsIgnoringAsciiCase(text.substr(start - kQueryName.size(), kQueryName.size()),
+                                 kQueryName)) {
+        return text.find('\'', start);
+    }
+    const std::size_t query = start - kQueryName.size();
+    const std::size_t from = query > kLookBack ? query - kLookBack : 0;
+    const std::string_view before = text.substr(from, query - from);
+    const std::size_t opening = before.find_last_of("\"'<> \t\r\n");
+    const char quote = opening == std::string_view::npos ? '\0' : before[opening];
+    if (quote == '"') {
+        return text.find_first_of("\"&#", start);
+    }
+    if (quote == '\'') {
+        return text.find_first_of("'&#", start);
+    }
+    return text.find_first_of("&#<> \t\r\n\"'", start);
+}
+
+/// The codes without repeats, each where it first stands: a page listed many times is still
+/// asked for once.
+std::vector<std::string> distinctCodes(const std::vector<std::string>& codes) {
+    std::vector<std::string> distinct;
+    std::unordered_set<std::string_view> seen;
+    for (const auto& code : codes) {
+        if (seen.insert(code).second) {
+            distinct.push_back(code);
+        }
+    }
+    return distinct;
 }
 
 /// Characters `first` (1-based) to `last` of `text`, fewer when it is shorter.
@@ -46,6 +90,7 @@ void cJRAEvents::SetGridOzWide(const JraPage&, bool&) {}
 void cJRAEvents::SetGridOzUmaTan(const JraPage&, bool&) {}
 void cJRAEvents::SetGridOz3Ren(const JraPage&, bool&) {}
 void cJRAEvents::SetGridOz3Tan(const JraPage&, bool&) {}
+void cJRAEvents::PageFailed(const std::string&) {}
 
 RaceAuthoritySite::RaceAuthoritySite(std::string_view hostSetting) {
     const bool hasScheme = startsWithIgnoringAsciiCase(hostSetting, "http://") ||
@@ -77,17 +122,17 @@ std::vector<std::string> extractCodes(std::string_view text, std::string_view pr
         return codes;
     }
     for (auto start = text.find(prefix); start != std::string_view::npos;) {
-        const auto quote = text.find('\'', start);
-        if (quote == std::string_view::npos) {
+        const auto end = codeEnd(text, start);
+        if (end == std::string_view::npos) {
             break;
         }
-        const std::string_view code = text.substr(start, quote - start);
+        const std::string_view code = text.substr(start, end - start);
         if (code.size() > kMaxCodeLength ||
             !std::all_of(code.begin(), code.end(), isCodeCharacter)) {
-            break;  // a quote far away: the code's own was missing
+            break;  // a delimiter far away: the code's own was missing
         }
         codes.emplace_back(code);
-        start = text.find(prefix, quote);
+        start = text.find(prefix, end);
     }
     return codes;
 }
@@ -136,7 +181,7 @@ bool raceCodeMatches(std::string_view raceCode, std::string_view raceKey) {
 class cJRA::Walk {
   public:
     Walk(cJRA& client, std::string_view name, const std::string& url)
-        : client_(client), name_(name) {
+        : client_(client), name_(name), url_(url) {
         try {
             HttpRequest request = CreateHttpRequest(client.http_);
             request.Open("POST", url, false);
@@ -146,24 +191,28 @@ class cJRA::Walk {
             throw;
         } catch (const std::exception& e) {
             fail(e);
+            noRequest_ = describeError(e);
         }
     }
 
-    /// Posts `code`; the page when it answered 200. Otherwise the failure is logged: the
-    /// failed send, the status that cannot be read, and the page failure.
+    /// Posts `code`; the page when it answered 200. Otherwise the failure is logged (the
+    /// failed send, the status that cannot be read, and the page failure) and PageFailed
+    /// names the page.
     std::optional<JraPage> fetch(std::string_view code) {
         JraPage page;
         bool answered = false;
+        std::string reason;
         try {
             if (!request_) {
                 throw Error("HTTP 要求オブジェクトがありません。");
             }
-            request_->send(formBody(code));
+            request_->send(formBody(code), BodyLimit(kMaxPageBytes, "ページ", code));
             answered = true;
         } catch (const StopRequested&) {
             throw;  // the caller's stop is no failure of the site
         } catch (const std::exception& e) {
             fail(e);
+            reason = request_ || noRequest_.empty() ? describeError(e) : noRequest_;
         }
         if (!answered) {
             logError(kNoStatus);
@@ -174,6 +223,12 @@ class cJRA::Walk {
         }
         if (page.status != 200) {
             logError(kPageFailure);
+            if (answered) {
+                reason = "状態 " + std::to_string(page.status) + "（" + url_ + "）";
+            }
+            client_.events_.PageFailed(
+                "JRA のページ " + std::string(code) +
+                " を取得できませんでした: " + replaceAll(reason, "\r\n", " "));
             return std::nullopt;
         }
         return page;
@@ -195,7 +250,9 @@ class cJRA::Walk {
   private:
     cJRA& client_;
     std::string_view name_;
+    std::string url_;
     std::optional<HttpRequest> request_;
+    std::string noRequest_;  ///< why there is no request object
 };
 
 cJRA::cJRA(const SsLogging& log, UserInterface& ui, HttpOptions http, RaceAuthoritySite site,
@@ -220,7 +277,7 @@ std::int16_t cJRA::GetKaisaiDay() {
         return 0;
     }
     bool cancel = false;
-    for (const auto& code : codes) {
+    for (const auto& code : distinctCodes(codes)) {
         const auto page = walk.fetch(code);
         if (!page) {
             return 0;
@@ -248,17 +305,22 @@ std::int16_t cJRA::GetRaceList() {
     if (days.empty()) {
         return 0;
     }
+    // A day listed twice counts its races twice, as the list says, but is fetched once.
+    std::map<std::string, std::vector<std::string>> racesOfDay;
     std::vector<std::string> races;
     for (const auto& day : days) {
-        const auto page = walk.fetch(day);
-        if (!page) {
-            return 0;
+        auto [found, isNew] = racesOfDay.try_emplace(day);
+        if (isNew) {
+            const auto page = walk.fetch(day);
+            if (!page) {
+                return 0;
+            }
+            found->second = extractCodes(decodePage(*page), "pw01des");
         }
-        const auto found = extractCodes(decodePage(*page), "pw01des");
-        races.insert(races.end(), found.begin(), found.end());
+        races.insert(races.end(), found->second.begin(), found->second.end());
     }
     bool cancel = false;
-    for (const auto& race : races) {
+    for (const auto& race : distinctCodes(races)) {
         const auto page = walk.fetch(race);
         if (!page) {
             return 0;
@@ -340,6 +402,8 @@ struct cJRA::RaceWalk {
     std::string_view topCode;
     std::string_view dayPrefix;
     std::string_view racePrefix;
+    /// The race lists of the site link only the win odds; the other kinds are its tabs.
+    std::string_view tabPagePrefix{};
     bool autoKey = false;
     bool firstDayOnly = false;
     bool skipDuplicates = false;
@@ -365,15 +429,9 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
         return 0;
     }
     std::vector<std::string> candidates;
-    for (const auto& day : days) {
-        if (!dayCodeMatches(day, key)) {
-            continue;
-        }
-        const auto page = walk.fetch(day);
-        if (!page) {
-            return 0;
-        }
-        for (const auto& race : extractCodes(decodePage(*page), route.racePrefix)) {
+    std::vector<std::string> winPages;
+    const auto collect = [&](const std::vector<std::string>& races) {
+        for (const auto& race : races) {
             if (route.skipDuplicates &&
                 std::find(candidates.begin(), candidates.end(), race) != candidates.end()) {
                 continue;
@@ -382,13 +440,49 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
                 candidates.push_back(race);
             }
         }
+    };
+    // A day listed twice gives its candidates twice, as the list says, but is fetched once.
+    struct DayLinks {
+        std::vector<std::string> races;
+        std::vector<std::string> winPages;
+    };
+    std::map<std::string, DayLinks> linksOfDay;
+    for (const auto& day : days) {
+        if (!dayCodeMatches(day, key)) {
+            continue;
+        }
+        auto [links, isNew] = linksOfDay.try_emplace(day);
+        if (isNew) {
+            const auto page = walk.fetch(day);
+            if (!page) {
+                return 0;
+            }
+            const std::string text = decodePage(*page);
+            links->second.races = extractCodes(text, route.racePrefix);
+            if (!route.tabPagePrefix.empty()) {
+                links->second.winPages = extractCodes(text, route.tabPagePrefix);
+            }
+        }
+        collect(links->second.races);
+        winPages.insert(winPages.end(), links->second.winPages.begin(),
+                        links->second.winPages.end());
         if (route.firstDayOnly) {
             break;
         }
     }
-    const auto chosen =
-        std::find_if(candidates.begin(), candidates.end(),
-                     [&key](const std::string& race) { return raceCodeMatches(race, key); });
+    const auto matchesRace = [&key](const std::string& race) { return raceCodeMatches(race, key); };
+    if (candidates.empty()) {
+        // The list had no link of this kind for the race: the win page's tabs have it.
+        if (const auto win = std::find_if(winPages.begin(), winPages.end(), matchesRace);
+            win != winPages.end()) {
+            const auto page = walk.fetch(*win);
+            if (!page) {
+                return 0;
+            }
+            collect(extractCodes(decodePage(*page), route.racePrefix));
+        }
+    }
+    const auto chosen = std::find_if(candidates.begin(), candidates.end(), matchesRace);
     if (chosen != candidates.end()) {
         const auto page = walk.fetch(*chosen);
         if (!page) {
@@ -415,6 +509,8 @@ namespace {
 constexpr std::string_view kResultsTop = "pw01sli00/AF";
 constexpr std::string_view kOddsTop = "pw15oli00/6D";
 
+constexpr std::string_view kWinOdds = "pw151ou";
+
 cJRA::RaceWalk oddsWalk(std::string_view name, std::string_view racePrefix,
                         void (cJRAEvents::*page)(const JraPage&, bool&),
                         void (cJRAEvents::*end)()) {
@@ -423,6 +519,7 @@ cJRA::RaceWalk oddsWalk(std::string_view name, std::string_view racePrefix,
             .topCode = kOddsTop,
             .dayPrefix = "pw15orl",
             .racePrefix = racePrefix,
+            .tabPagePrefix = racePrefix == kWinOdds ? std::string_view() : kWinOdds,
             .page = page,
             .end = end};
 }
@@ -456,7 +553,7 @@ std::int16_t cJRA::GetRaceRest() {
 }
 
 std::int16_t cJRA::GetGridOzTanPuku() {
-    RaceWalk walk = oddsWalk("GetGridOzTanPuku", "pw151ou", &cJRAEvents::SetGridOzTanPuku,
+    RaceWalk walk = oddsWalk("GetGridOzTanPuku", kWinOdds, &cJRAEvents::SetGridOzTanPuku,
                              &cJRAEvents::SetGridOzTanPukuOff);
     walk.firstDayOnly = true;
     walk.skipDuplicates = true;

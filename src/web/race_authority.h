@@ -36,9 +36,11 @@ struct JraPage {
 /// CP932); bytes that are not in the encoding become U+FFFD and decoding goes on.
 std::string decodePage(const JraPage& page);
 
-/// Every code that follows `prefix` in `text` up to the next single quote, in page order,
-/// duplicates kept. A code without its closing quote, or that is no page code (letters,
-/// digits and "/" only, at most 64 characters), ends the list.
+/// Every code that starts with `prefix` in `text`, in page order, duplicates kept. A code in
+/// a query ("accessS.html?CNAME=code") ends with the attribute's value (or at "&" or "#");
+/// any other, as in doAction('path','code'), at the next single quote. A code without its
+/// end, or that is no page code (letters, digits and "/" only, at most 64 characters), ends
+/// the list.
 std::vector<std::string> extractCodes(std::string_view text, std::string_view prefix);
 
 /// "cname=" + the code, percent-encoded ("/" is "%2F"), as the entry paths take it.
@@ -73,17 +75,27 @@ class cJRAEvents {
     virtual void SetGridOz3RenOff() {}
     virtual void SetGridOz3Tan(const JraPage& ResponceStream, bool& Cancel);
     virtual void SetGridOz3TanOff() {}
+    /// A page of the walk could not be had, so the walk ends here. `message` names the page
+    /// and why, on one line: "JRA のページ <code> を取得できませんでした: <reason>".
+    virtual void PageFailed(const std::string& message);
 };
 
 /// The racing authority's page client. Its pages are reached by posting a page code to one
 /// of three entry paths; a walk fetches a top page, takes the codes on it and fetches the
-/// pages they name, all through one request object, and hands the pages to `events`.
+/// pages they name, all through one request object, and hands the pages to `events`. A walk
+/// asks for each page once, however often a list names it; the counts it returns are of the
+/// codes as listed, repeats included.
 ///
-/// No method throws: every failure is logged at error level as the method's name + "<<" +
-/// description + ">>" and the method goes on with its next step. A page that answers with
-/// a status other than 200 ("HTML の取得に失敗しました。") ends the walk at once with result 0
-/// (-1 for PreDataGet) and without the end event. Between pages the walks let the window
-/// breathe.
+/// A failure of the site or of the network does not throw: it is logged at error level as
+/// the method's name + "<<" + description + ">>" and the method goes on with its next step.
+/// A page that answers with a status other than 200 ("HTML の取得に失敗しました。") ends the
+/// walk at once with result 0 (-1 for PreDataGet) and without the end event; so does a page
+/// of more than 4 MB (once inflated), whose transfer ends there. Between pages the walks let
+/// the window breathe.
+///
+/// Every method throws StopRequested when the user stops it (from the window's breathe or
+/// while a request waits) and passes on whatever an event handler throws; a walk throws
+/// std::bad_alloc when memory runs out.
 class cJRA {
   public:
     cJRA(const SsLogging& log, UserInterface& ui, HttpOptions http, RaceAuthoritySite site,
@@ -94,11 +106,11 @@ class cJRA {
     std::string SelectedRaceKey;
     std::string AutoRaceKey;
 
-    /// Meeting-day pages of the race cards: SetKaisaiDay per code with the page's text, then
+    /// Meeting-day pages of the race cards: SetKaisaiDay per page with its text, then
     /// SetKaisaiDayOff. Returns the number of codes on the top page.
     std::int16_t GetKaisaiDay();
-    /// Every race page of every meeting day: SetRaceList per race, then SetRaceListOff.
-    /// Returns the number of race codes.
+    /// Every race page of every meeting day: SetRaceList per race page, then SetRaceListOff.
+    /// Returns the number of race codes on the meeting-day pages.
     std::int16_t GetRaceList();
     /// Fetches "/kestrova/data3/" + `InFileNm` from the member server (POST): 0 when it was
     /// there (with `InMode` 0 its text is handed to OnPreDataLoad), -1 otherwise. A time-out
@@ -111,7 +123,9 @@ class cJRA {
     std::int16_t GetRaceRest();
     /// Odds pages of SelectedRaceKey's race: win and place (first matching day, duplicate
     /// candidates skipped), bracket quinella, quinella, quinella-place, exacta, trio,
-    /// trifecta. Each returns the number of candidate race-page codes.
+    /// trifecta. Each returns the number of candidate race-page codes. A kind that the race
+    /// list does not link for the race is taken from the tabs of the race's win page, as the
+    /// site's own lists link only that page.
     std::int16_t GetGridOzTanPuku();
     std::int16_t GetGridOzWaku();
     std::int16_t GetGridOzUmaRen();

@@ -1,5 +1,7 @@
+#include <functional>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -257,6 +259,62 @@ TEST_F(CliProgram, DaysListsThisWeeksMeetingDaysWhoseFilesExist) {
     EXPECT_EQ(result.err, "今週の開催日データはありません。\n");
 }
 
+TEST_F(CliProgram, ASiteThatFailsBeforeAnyDayIsNotAWeekWithoutMeetings) {
+    const auto unreachable = [&] {
+        // Nothing listens on port 1.
+        test::writeFile(app_ / "Kestrova.Ini",
+                        "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" + server_.hostPort() +
+                            "\r\nRaceAuthorityHost=http://127.0.0.1:1\r\n[USE_OPT1]\r\nTFJV_Path=" +
+                            host_.string() + "\r\n");
+    };
+    const auto failing = [&] {
+        server_.addFault(
+            {.path = "/JRADB/accessD.html", .pageCode = "pw01dli00/F3", .status = 500});
+    };
+    for (const auto& breakSite :
+         {std::function<void()>(failing), std::function<void()>(unreachable)}) {
+        breakSite();
+        auto result = command({"days"});
+        EXPECT_EQ(result.exitCode, kExitDiscoveryFailed) << result.err;
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find("警告: JRA のページ pw01dli00/F3 を取得できませんでした: "),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(result.err.find("今週の開催日データはありません"), std::string::npos);
+
+        result = run({"--this-week", "--kinds", "010"});
+        EXPECT_EQ(result.exitCode, kExitDiscoveryFailed) << result.err;
+        EXPECT_NE(result.err.find("今週の開催日を調べられませんでした。"), std::string::npos);
+        EXPECT_TRUE(hostFiles().empty());
+        EXPECT_NE(logText().find("JRA のページ pw01dli00/F3 を取得できませんでした"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(CliProgram, ADayPageThatFailsPartWayListsTheDaysFoundAndEndsWithProblems) {
+    // Three venues a day: the fourth day page is the first of the Sunday, 2026-12-06.
+    ASSERT_EQ(command({"days"}).exitCode, kExitFinished);
+    const auto codes = server_.postedCodes("/JRADB/accessD.html");
+    ASSERT_EQ(codes.size(), 7u);
+    server_.addFault({.path = "/JRADB/accessD.html", .pageCode = codes[4], .status = 500});
+
+    auto result = command({"days"});
+    EXPECT_EQ(result.exitCode, kExitIncomplete) << result.err;
+    EXPECT_EQ(result.out, "2026年12月05日  TF261205.html\n");
+    EXPECT_NE(
+        result.err.find("警告: JRA のページ " + codes[4] + " を取得できませんでした: 状態 500"),
+        std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("今週の開催日の一部が抜けている可能性があります。"),
+              std::string::npos);
+
+    result = run({"--this-week", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitIncomplete) << result.err;
+    EXPECT_TRUE(hostHas("KSTR_DATA/2026/KSTR010_261205.CSV"));
+    EXPECT_FALSE(hostHas("KSTR_DATA/2026/KSTR010_261206.CSV"));
+    EXPECT_NE(result.err.find(codes[4]), std::string::npos) << result.err;
+}
+
 TEST_F(CliProgram, ThisWeekWritesWhatTheDaysWouldWrite) {
     const std::vector<std::string> kinds = {"--kinds", "010,470", "--predict", "all"};
     auto args = kinds;
@@ -291,6 +349,46 @@ TEST_F(CliProgram, RacePrintsThePagesTablesOrSaysThereIsNone) {
     EXPECT_NE(result.err.find("ページが見つかりませんでした"), std::string::npos);
     EXPECT_EQ(command({"race", "odds", "2026120506050311"}).exitCode, kExitUsage);
     EXPECT_EQ(command({"race", "win", "20261205060503"}).exitCode, kExitUsage);
+}
+
+TEST_F(CliProgram, RacePrintsTablesAsTheyShowFrameImagesSpansAndTrifectaHeadings) {
+    // The win table: one frame cell, an image, spans the horses of its frame.
+    auto result = command({"race", "win", "2026120506050311"});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    const std::regex horse(
+        R"(枠[1-8](白|黒|赤|青|黄|緑|橙|桃)\t\d+\t[^\t]+\t[\d.]+\t[\d.]+-[\d.]+)");
+    auto shown = lines(result.out);
+    ASSERT_GE(shown.size(), 9u);
+    std::set<std::string> frames;
+    for (std::size_t i = 1; i < shown.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(shown[i], horse)) << shown[i];
+        frames.insert(shown[i].substr(0, shown[i].find('\t')));
+    }
+    EXPECT_LT(frames.size(), shown.size() - 1) << "some frame holds two horses";
+
+    result = command({"race", "results", "2026120506050311"});
+    shown = lines(result.out);
+    ASSERT_GE(shown.size(), 9u);
+    EXPECT_TRUE(std::regex_search(shown[1], std::regex("^1\t枠[1-8]\\S+\t\\d+\t"))) << shown[1];
+
+    // Each trifecta table lists third places; its first and second stand on the line before.
+    result = command({"race", "trifecta", "2026120506050311"});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    shown = lines(result.out);
+    const std::regex heading(R"(1着 (\d+) 2着 (\d+))");
+    const std::regex third(R"((\d+)\t[\d.]+)");
+    std::size_t tables = 0;
+    std::smatch m;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (i == 0 || shown[i - 1].empty()) {
+            ASSERT_TRUE(std::regex_match(shown[i], m, heading)) << shown[i];
+            EXPECT_NE(m[1], m[2]);
+            ++tables;
+        } else if (!shown[i].empty()) {
+            EXPECT_TRUE(std::regex_match(shown[i], third)) << shown[i];
+        }
+    }
+    EXPECT_GE(tables, 3u * 7u);  // three favourites, each with every other horse second
 }
 
 TEST_F(CliProgram, SigtermStopsAfterTheFileBeingWrittenAndLeavesNothingHalfDone) {

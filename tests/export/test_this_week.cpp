@@ -54,6 +54,28 @@ TEST_F(ThisWeek, OnlyDaysWhoseFileTheServerHasInDiscoveryOrder) {
     EXPECT_TRUE(ui.warnings.empty()) << ui.warnings.front();
 }
 
+TEST_F(ThisWeek, ADiscoveryThatFailedSaysSoAndKeepsTheDaysItLearnt) {
+    ThisWeekDays week = thisWeekDays(ctx);
+    EXPECT_TRUE(week.problems.empty());
+    EXPECT_FALSE(week.discoveryFailed);
+
+    server.addFault({.path = "/JRADB/accessD.html", .pageCode = "pw01dli00/F3", .status = 500});
+    week = thisWeekDays(ctx);
+    EXPECT_TRUE(week.discoveryFailed);
+    EXPECT_TRUE(week.days.empty());
+    ASSERT_EQ(week.problems.size(), 1u);
+    EXPECT_TRUE(week.problems[0].starts_with("JRA のページ pw01dli00/F3 を取得できませんでした"));
+
+    // The second day's first page fails: the first day is still offered.
+    server.clearFaults();
+    const auto codes = server.postedCodes("/JRADB/accessD.html");
+    server.addFault({.path = "/JRADB/accessD.html", .pageCode = codes[4], .status = 500});
+    week = thisWeekDays(ctx);
+    EXPECT_FALSE(week.discoveryFailed);
+    EXPECT_EQ(files(week), std::vector<std::string>{"2026年12月05日 TF261205.html"});
+    EXPECT_EQ(week.problems.size(), 1u);
+}
+
 TEST_F(ThisWeek, ACheckThatGetsNoAnswerIsReported) {
     ctx.http.receiveTimeout = std::chrono::milliseconds(200);
     server.addFault({.path = "/kestrova/tfdata2/TF261205.html",

@@ -69,6 +69,27 @@ TEST_F(Discovery, APageWithoutADateIsLoggedAndSkippedNotAnEmptyDay) {
               std::string::npos);
 }
 
+TEST_F(Discovery, AFailedPageIsNamedAndTheDaysBeforeItKept) {
+    EXPECT_TRUE(discoverMeetingDays(ctx).problems.empty());
+    const auto codes = server.postedCodes("/JRADB/accessD.html");
+    ASSERT_EQ(codes.size(), 7u);  // the top page, then three venues a day
+    server.addFault({.path = "/JRADB/accessD.html", .pageCode = codes[4], .status = 500});
+    const MeetingDays found = discoverMeetingDays(ctx);
+    EXPECT_EQ(found.KaisaiDays, "2026年12月05日\r\n");
+    EXPECT_EQ(found.problems,
+              std::vector<std::string>{"JRA のページ " + codes[4] +
+                                       " を取得できませんでした: 状態 500（http://" +
+                                       server.hostPort() + "/JRADB/accessD.html）"});
+
+    server.stop();
+    const MeetingDays none = discoverMeetingDays(ctx);
+    EXPECT_EQ(none.KaisaiDays, "");
+    ASSERT_EQ(none.problems.size(), 1u);
+    EXPECT_TRUE(none.problems[0].starts_with(
+        "JRA のページ pw01dli00/F3 を取得できませんでした: サーバーに接続できませんでした。"))
+        << none.problems[0];
+}
+
 TEST_F(Discovery, AStopWhileAPageIsAwaitedEndsTheDiscoveryWithoutAnError) {
     server.addFault({.path = "/JRADB/accessD.html",
                      .kind = FaultKind::Slow,

@@ -420,6 +420,61 @@ TEST_F(SampleRaceSite, DayPageCanListARaceCodeTwice) {
     EXPECT_EQ(codesOf(page(odds, dayCode), "pw153ou").size(), 12u) << "only the one code";
 }
 
+TEST_F(SampleRaceSite, RealRaceListsLinkByAddressAndLeaveTheOtherOddsToTheWinPagesTabs) {
+    ServerOptions o = options();
+    o.realRaceLists = true;
+    SampleServer real(o);
+    real.start();
+    const auto fetch = [&](SiteFamily family, std::string_view code) {
+        httplib::Client c("127.0.0.1", real.port());
+        auto res = c.Post(std::string(entryPath(family)).c_str(), postBody(code), kForm.c_str());
+        EXPECT_TRUE(res && res->status == 200) << code;
+        return res ? test::cp932ToUtf8(res->body) : std::string();
+    };
+    // <a href="/JRADB/accessS.html?CNAME=CODE">
+    const auto linked = [](const std::string& text, SiteFamily family) {
+        const std::regex link("<a href=\"" + std::string(entryPath(family)) +
+                              R"re(\?CNAME=([0-9A-Za-z/]+)">)re");
+        std::vector<std::string> codes;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), link);
+             it != std::sregex_iterator(); ++it) {
+            codes.push_back((*it)[1]);
+        }
+        return codes;
+    };
+    for (const SiteFamily family : kSiteFamilies) {
+        SCOPED_TRACE(entryPath(family));
+        const std::string dayCode = codesOf(top(family), dayCodePrefix(family)).at(0);
+        const std::string list = fetch(family, dayCode);
+        // The same races as the doAction list, the odds by their win page alone.
+        const std::vector<std::string> races =
+            codesOf(page(family, dayCode), racePagePrefix(family));
+        ASSERT_EQ(races.size(), 12u);
+        EXPECT_EQ(linked(list, family), races);
+        EXPECT_EQ(list.find("'" + std::string(racePagePrefix(family))), std::string::npos)
+            << "no race in a doAction call";
+        if (family != SiteFamily::Odds) {
+            continue;
+        }
+        EXPECT_EQ(list.find("pw153ou"), std::string::npos);
+        std::vector<std::string> tabs;
+        for (const OddsKind kind : kOddsKinds) {
+            if (kind != OddsKind::WinPlace) {
+                tabs.push_back(racePageCode(oddsPagePrefix(kind), dayOfRaceCode(races[10]),
+                                            parsePageCode(races[10])->venue, 11));
+            }
+        }
+        EXPECT_EQ(linked(fetch(family, races[10]), family), tabs);
+        EXPECT_EQ(headingOf(fetch(family, tabs.back())).date, dayOfRaceCode(races[10]));
+    }
+    // A list whose last link misses its closing quote keeps that link's value open.
+    const std::string oddsDay = codesOf(top(SiteFamily::Odds), "pw15orl").at(0);
+    real.addFault({.path = std::string(entryPath(SiteFamily::Odds)),
+                   .pageCode = oddsDay,
+                   .kind = FaultKind::UnclosedQuote});
+    EXPECT_EQ(linked(fetch(SiteFamily::Odds, oddsDay), SiteFamily::Odds).size(), 11u);
+}
+
 TEST_F(SampleRaceSite, RedirectServesTheSamePagesToClientsThatPostAgain) {
     const std::string path(entryPath(kCards));
     const auto dayCodes = codesOf(top(kCards), "pw01drl");

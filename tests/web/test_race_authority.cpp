@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -32,6 +33,28 @@ TEST(CodeExtraction, TakesEachCodeUpToItsQuoteInPageOrder) {
               (std::vector<std::string>{"pw01drl00062026020820260322/83",
                                         "pw01drl00062026020820260322/83",
                                         "pw01drl00102026010120260321/0A"}));
+}
+
+TEST(CodeExtraction, TakesCodesFromLinkAddressesAsTheRealRaceListsWriteThem) {
+    const std::string page =
+        "<a href=\"/JRADB/accessS.html?CNAME=pw01sde0106202602081120260322/AE\">1R</a>"
+        "<a href='/JRADB/accessS.html?cname=pw01sde0106202602081220260322/0B'>2R</a>"
+        "<a href=/JRADB/accessS.html?CNAME=pw01sde0106202602081320260322/1C>3R</a>"
+        "<a href=\"/JRADB/accessS.html?CNAME=pw01sde0106202602081420260322/2D&amp;x=1\">4R</a>"
+        "<a onclick=\"doAction('/JRADB/accessS.html','pw01sde0106202602081520260322/3E')\">";
+    EXPECT_EQ(extractCodes(page, "pw01sde"),
+              (std::vector<std::string>{
+                  "pw01sde0106202602081120260322/AE", "pw01sde0106202602081220260322/0B",
+                  "pw01sde0106202602081320260322/1C", "pw01sde0106202602081420260322/2D",
+                  "pw01sde0106202602081520260322/3E"}));
+    // An address whose value never closes runs into the page: it and what follows are lost.
+    EXPECT_EQ(extractCodes("<a href=\"/JRADB/accessS.html?CNAME=pw01sdeA\">"
+                           "<a href=\"/JRADB/accessS.html?CNAME=pw01sdeB>2R</a>\n"
+                           "<a href=\"/JRADB/accessS.html?CNAME=pw01sdeC\">",
+                           "pw01sde"),
+              std::vector<std::string>{"pw01sdeA"});
+    EXPECT_EQ(extractCodes("<a href=\"/JRADB/accessS.html?CNAME=pw01sdeA", "pw01sde"),
+              std::vector<std::string>{});
 }
 
 TEST(CodeExtraction, AMissingOrFarQuoteEndsTheListAndDuplicatesStay) {
@@ -100,7 +123,8 @@ struct Recorder : cJRAEvents {
 /// The sample site with this week's days 2026-12-05 and -06 (three venues each).
 class RaceAuthorityTest : public ::testing::Test {
   protected:
-    RaceAuthorityTest() : server(options()) {
+    explicit RaceAuthorityTest(const sample::ServerOptions& serverOptions = options())
+        : server(serverOptions) {
         server.start();
         log.LogFilePath = dir.path();
         log.LoggingLevel = kTrace;
@@ -207,10 +231,32 @@ TEST_F(RaceAuthorityTest, TopPageFaultsChangeTheCodeList) {
     fault(FaultKind::UnclosedQuote);
     EXPECT_EQ(client().GetKaisaiDay(), static_cast<std::int16_t>(codes.size() - 1));
     EXPECT_EQ(events.events.size(), codes.size());
+}
 
-    fault(FaultKind::DuplicateCode, 2);
-    EXPECT_EQ(client().GetKaisaiDay(), static_cast<std::int16_t>(codes.size() + 1));
-    EXPECT_EQ(events.events.size(), codes.size() + 2);  // the day page fetched twice
+TEST_F(RaceAuthorityTest, APageListedManyTimesIsAskedForOnceAndCountedAsListed) {
+    const auto codes = dayCodes();
+    const std::string top = "pw01dli00/F3";
+    // The second day 500 times, the first after it again.
+    std::string page = "<a onclick=\"doAction('/JRADB/accessD.html','" + codes[0] + "')\">";
+    for (int i = 0; i < 500; ++i) {
+        page += "<a onclick=\"doAction('/JRADB/accessD.html','" + codes[1] + "')\">";
+    }
+    page += "<a onclick=\"doAction('/JRADB/accessD.html','" + codes[0] + "')\">";
+    server.setPostPage("/JRADB/accessD.html", top, page, "text/html");
+    EXPECT_EQ(client().GetKaisaiDay(), 502);
+    EXPECT_EQ(server.postedCodes("/JRADB/accessD.html"),
+              (std::vector<std::string>{top, codes[0], codes[1]}));
+    EXPECT_EQ(events.events,
+              (std::vector<std::string>{"SetKaisaiDay", "SetKaisaiDay", "SetKaisaiDayOff"}));
+
+    // A day listed twice: its races are counted twice, each race page is fetched once.
+    const std::string link = "<a onclick=\"doAction('/JRADB/accessD.html','" + codes[0] + "')\">";
+    server.setPostPage("/JRADB/accessD.html", top, link + link, "text/html");
+    events = Recorder();
+    const auto before = server.postedCodes("/JRADB/accessD.html").size();
+    EXPECT_EQ(client().GetRaceList(), 2 * 12);
+    EXPECT_EQ(server.postedCodes("/JRADB/accessD.html").size() - before, 1u + 1u + 12u);
+    EXPECT_EQ(events.events.size(), 12u + 1u);
 }
 
 TEST_F(RaceAuthorityTest, CancelOnTheFirstEventStopsTheWalkButNotTheEndEvent) {
@@ -238,6 +284,31 @@ TEST_F(RaceAuthorityTest, NoNetworkGivesThreeLinesAndNoEvent) {
     EXPECT_TRUE(lines[0].starts_with("GetKaisaiDay<<サーバーに接続できませんでした。")) << lines[0];
     EXPECT_EQ(lines[1], "GetKaisaiDay<<応答の状態を読み取れませんでした。>>");
     EXPECT_EQ(lines[2], "GetKaisaiDay<<HTML の取得に失敗しました。>>");
+}
+
+TEST_F(RaceAuthorityTest, APageBeyondItsLimitIsAPageFailureCompressedOrNot) {
+    // A day code, then 24 MB of nothing: a few kilobytes once compressed.
+    const std::string top = "pw01dli00/F3";
+    server.setPostPage("/JRADB/accessD.html", top,
+                       "<a onclick=\"doAction('/JRADB/accessD.html','" + dayCodes()[0] + "')\">" +
+                           std::string(std::size_t{24} << 20, ' '),
+                       "text/html");
+    for (const bool compressed : {true, false}) {
+        SCOPED_TRACE(compressed);
+        HttpOptions http;
+        http.offerCompression = compressed;
+        cJRA jra(log, ui, http, RaceAuthoritySite("http://" + server.hostPort()),
+                 MemberServer(server.hostPort(), "10"), events);
+        const auto sentBefore = server.bytesSent();
+        EXPECT_EQ(jra.GetKaisaiDay(), 0);
+        EXPECT_TRUE(events.events.empty());
+        const auto lines = errors();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[lines.size() - 3],
+                  "GetKaisaiDay<<ページが大きすぎます（上限 4 MB）。(pw01dli00/F3)>>");
+        EXPECT_EQ(lines.back(), "GetKaisaiDay<<HTML の取得に失敗しました。>>");
+        EXPECT_LT(server.bytesSent() - sentBefore, std::uint64_t{16} << 20);
+    }
 }
 
 TEST_F(RaceAuthorityTest, ARedirectedPostStaysAPostWithItsBody) {
@@ -301,6 +372,7 @@ TEST_F(RaceAuthorityTest, PreDataGetShowsATimeOutInABox) {
 
 class RaceWalk : public RaceAuthorityTest {
   protected:
+    using RaceAuthorityTest::RaceAuthorityTest;
     /// Race 11 of Nakayama on 2026-12-05 (meeting 5, day 3 in the sample calendar).
     static constexpr const char* kKey = "2026120506050311";
 };
@@ -358,6 +430,28 @@ TEST_F(RaceWalk, WinOddsCountADuplicateCandidateOnceOthersTwice) {
     EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOzWaku", "SetGridOzWakuOff"}));
 }
 
+TEST_F(RaceWalk, ADayListedTwiceIsFetchedOnceButGivesItsCandidatesTwice) {
+    int nth = 0;  // Nakayama's place among the day's venues
+    for (const auto& raceDay : sample::yearCalendar(2026)) {
+        for (int v = 0; raceDay.days == sample::daysOfKey("20261205") && v < raceDay.venueCount;
+             ++v) {
+            nth = raceDay.venues[v].venue == 6 ? v + 1 : nth;
+        }
+    }
+    ASSERT_NE(nth, 0);
+    server.addFault({.path = "/JRADB/accessO.html",
+                     .pageCode = "pw15oli00/6D",
+                     .kind = FaultKind::DuplicateCode,
+                     .nth = nth});
+    auto jra = client();
+    jra.SelectedRaceKey = kKey;
+    EXPECT_EQ(jra.GetGridOzWaku(), 2);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOzWaku", "SetGridOzWakuOff"}));
+    const auto posted = server.postedCodes("/JRADB/accessO.html");
+    ASSERT_EQ(posted.size(), 3u);  // top, the day, the race
+    EXPECT_EQ(posted[1], "pw15orl00062026050320261205/3D");
+}
+
 TEST_F(RaceWalk, AMissingRacePageIsAPageFailure) {
     auto jra = client();
     jra.SelectedRaceKey = kKey;
@@ -368,6 +462,71 @@ TEST_F(RaceWalk, AMissingRacePageIsAPageFailure) {
     EXPECT_EQ(jra.GetGridOz3Tan(), 0);
     EXPECT_TRUE(events.events.empty());
     EXPECT_EQ(errors(), std::vector<std::string>{"GetGridOz3Tan<<HTML の取得に失敗しました。>>"});
+}
+
+/// The site as its real race lists link races: addresses, and the win odds alone.
+class RealRaceLists : public RaceWalk {
+  protected:
+    RealRaceLists() : RaceWalk(realOptions()) {}
+    static sample::ServerOptions realOptions() {
+        sample::ServerOptions o = options();
+        o.realRaceLists = true;
+        return o;
+    }
+};
+
+TEST_F(RealRaceLists, ResultsOfThisAndPastWeeksAreFoundThroughLinkAddresses) {
+    // 2026-11-28 lies in the two weeks before, which only the results keep.
+    std::string pastKey;
+    for (const auto& day : sample::yearCalendar(2026)) {
+        if (day.days == sample::daysOfKey("20261128")) {
+            char key[17];
+            std::snprintf(key, sizeof key, "20261128%02d%02d%02d11", day.venues[0].venue,
+                          day.venues[0].meeting, day.venues[0].day);
+            pastKey = key;
+        }
+    }
+    ASSERT_FALSE(pastKey.empty());
+    auto jra = client();
+    for (const std::string& key : {std::string(kKey), pastKey}) {
+        events = Recorder();
+        jra.SelectedRaceKey = key;
+        EXPECT_EQ(jra.GetRaceRest(), 1) << key;
+        EXPECT_EQ(events.events, (std::vector<std::string>{"SetRaceRest", "SetRaceRestOff"}));
+        EXPECT_NE(events.pages.at(0).find("着順"), std::string::npos);
+    }
+}
+
+TEST_F(RealRaceLists, OddsTheListDoesNotLinkAreReachedThroughTheWinPagesTabs) {
+    auto jra = client();
+    jra.SelectedRaceKey = kKey;
+    const std::string win =
+        sample::racePageCode("pw151ou", "20261205", {.venue = 6, .meeting = 5, .day = 3}, 11);
+    const std::string trifecta =
+        sample::racePageCode("pw158ou", "20261205", {.venue = 6, .meeting = 5, .day = 3}, 11);
+    EXPECT_EQ(jra.GetGridOz3Tan(), 1);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOz3Tan", "SetGridOz3TanOff"}));
+    EXPECT_NE(events.pages.at(0).find("3連単"), std::string::npos);
+    const auto posted = server.postedCodes("/JRADB/accessO.html");
+    ASSERT_EQ(posted.size(), 4u);
+    EXPECT_EQ(posted[2], win);
+    EXPECT_EQ(posted[3], trifecta);
+
+    events = Recorder();
+    EXPECT_EQ(jra.GetGridOzWaku(), 1);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOzWaku", "SetGridOzWakuOff"}));
+    events = Recorder();
+    EXPECT_EQ(jra.GetGridOzTanPuku(), 1);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"SetGridOzTanPuku", "SetGridOzTanPukuOff"}));
+    EXPECT_EQ(server.postedCodes("/JRADB/accessO.html").size(), 4u + 4u + 3u);
+
+    // A race the list does not have: no win page, nothing more is fetched.
+    events = Recorder();
+    jra.SelectedRaceKey = "2026120506050313";
+    EXPECT_EQ(jra.GetGridOzWaku(), 0);
+    EXPECT_EQ(events.events, std::vector<std::string>{"SetGridOzWakuOff"});
+    EXPECT_EQ(server.postedCodes("/JRADB/accessO.html").size(), 4u + 4u + 3u + 2u);
+    EXPECT_TRUE(errors().empty());
 }
 
 TEST(RaceAuthoritySiteAddress, HttpsUnlessTheSettingNamesTheScheme) {

@@ -56,6 +56,8 @@ const char* const kUsage =
     "  --rate BYTES           body bytes a second, for all connections together\n"
     "  --latency MS           delay before each answer\n"
     "  --cache-pages N        generated pages kept ready (4)\n"
+    "  --real-race-lists      race lists link races as the real site does: href links, and\n"
+    "                         only the win odds (the others are tabs of the win page)\n"
     "  --fault PATH[@CODE]=KIND\n"
     "                         status:CODE, slow:MS, stall:BYTES:MS, cut:BYTES, oversized:ROWS,\n"
     "                         notables, nocodes, unclosed, duplicate[:N], unknowncode,\n"
@@ -218,6 +220,8 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
             const std::string_view v = value();
             yearMonth(v);
             cl.server.changedMonths.emplace_back(v);
+        } else if (arg == "--real-race-lists") {
+            cl.server.realRaceLists = true;
         } else if (arg == "--no-validators") {
             cl.server.validators = false;
         } else if (arg == "--rate") {

@@ -143,6 +143,13 @@ std::string dateHeading(int days, const VenueDay& venue, bool h1, bool shortWeek
            (shortWeekday ? "）" : "曜）") + " " + meetingName(venue) + "</" + tag + ">\n</div>\n";
 }
 
+/// A link as the real site writes its race lists: the code in the address's query.
+std::string hrefLinkMarkup(SiteFamily family, std::string_view code, std::string_view label,
+                           bool unclosed) {
+    return "<a href=\"" + std::string(entryPath(family)) + "?CNAME=" + std::string(code) +
+           (unclosed ? "" : "\"") + ">" + std::string(label) + "</a>";
+}
+
 /// A doAction link; the spelling varies from link to link as it does on the real site.
 std::string linkMarkup(SiteFamily family, std::string_view code, std::string_view label, int nth,
                        bool unclosed = false) {
@@ -231,8 +238,9 @@ std::vector<RaceDay> calendarDays(int first, int last) {
 
 }  // namespace
 
-RaceSite::RaceSite(const std::vector<std::string>& weekDays, int today, std::uint32_t seed)
-    : seed_(seed) {
+RaceSite::RaceSite(const std::vector<std::string>& weekDays, int today, std::uint32_t seed,
+                   bool realRaceLists)
+    : seed_(seed), realRaceLists_(realRaceLists) {
     std::vector<int> days;
     for (const std::string& key : weekDays) {
         if (const int d = daysOfKey(key); d >= 0) {
@@ -368,8 +376,9 @@ void applyFaults(std::vector<LinkGroup>& groups, const CodeListFaults& faults, c
 /// Writes each group's links, leaving the quote of the page's last code open if asked.
 class LinkWriter {
   public:
-    LinkWriter(SiteFamily family, const std::vector<LinkGroup>& groups, bool unclosedLast)
-        : family_(family) {
+    LinkWriter(SiteFamily family, const std::vector<LinkGroup>& groups, bool unclosedLast,
+               bool href = false)
+        : family_(family), href_(href) {
         for (const auto& group : groups) {
             total_ += static_cast<int>(group.links.size());
         }
@@ -377,12 +386,14 @@ class LinkWriter {
     }
     std::string operator()(const Link& link) {
         ++written_;
-        return linkMarkup(family_, link.code, link.label, written_,
-                          unclosedLast_ && written_ == total_);
+        const bool unclosed = unclosedLast_ && written_ == total_;
+        return href_ ? hrefLinkMarkup(family_, link.code, link.label, unclosed)
+                     : linkMarkup(family_, link.code, link.label, written_, unclosed);
     }
 
   private:
     SiteFamily family_;
+    bool href_ = false;
     int total_ = 0;
     int written_ = 0;
     bool unclosedLast_ = false;
@@ -467,7 +478,10 @@ SitePage RaceSite::dayPage(SiteFamily family, const RaceDay& day, int venueIndex
             races.push_back(&card);
         }
     }
-    const std::vector<std::string_view> prefixes = racePrefixes(family);
+    std::vector<std::string_view> prefixes = racePrefixes(family);
+    if (realRaceLists_) {
+        prefixes.resize(1);  // the win odds; the other kinds are its tabs
+    }
     std::vector<LinkGroup> groups;
     for (const RaceCard* race : races) {
         LinkGroup group{race->race, pastWeek, {}};
@@ -493,7 +507,7 @@ SitePage RaceSite::dayPage(SiteFamily family, const RaceDay& day, int venueIndex
             "レース名</th><th class=\"time\">発走時刻</th><th class=\"course\">コース</th>"
             "<th class=\"num\">頭数</th><th class=\"link\">"
          << familyTitle(family) << "</th></tr>\n</thead>\n<tbody>\n";
-    LinkWriter link(family, groups, faults.unclosedLast);
+    LinkWriter link(family, groups, faults.unclosedLast, realRaceLists_);
     for (std::size_t i = 0; i < groups.size(); ++i) {
         const RaceCard& race = *races[i];
         page << "<tr>\n<th class=\"race_num\">" << number(groups[i].key)
@@ -543,11 +557,11 @@ SitePage RaceSite::racePage(SiteFamily family, std::string_view prefix, const Ra
                     shown = kind;
                     page << "<li class=\"current\">" << oddsLabel(kind) << "</li>\n";
                 } else {
+                    const std::string code = racePageCode(oddsPagePrefix(kind), race.dayKey,
+                                                          race.venue, race.race, pastWeek);
                     page << "<li>"
-                         << linkMarkup(family,
-                                       racePageCode(oddsPagePrefix(kind), race.dayKey, race.venue,
-                                                    race.race, pastWeek),
-                                       oddsLabel(kind), ++nth)
+                         << (realRaceLists_ ? hrefLinkMarkup(family, code, oddsLabel(kind), false)
+                                            : linkMarkup(family, code, oddsLabel(kind), ++nth))
                          << "</li>\n";
                 }
             }

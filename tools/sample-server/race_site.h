@@ -34,7 +34,10 @@ class RaceSite {
   public:
     /// `weekDays` as yyyymmdd; the past weeks are those before the week of the first of them
     /// (of `today` when there is none).
-    RaceSite(const std::vector<std::string>& weekDays, int today, std::uint32_t seed);
+    /// `realRaceLists`: meeting-day pages link their races as the real site does (href links,
+    /// on the odds lists the win odds only).
+    RaceSite(const std::vector<std::string>& weekDays, int today, std::uint32_t seed,
+             bool realRaceLists = false);
 
     /// What a POST of `code` to the family's entry path answers: the page, or the parameter
     /// error page when the site does not know the code.
@@ -60,6 +63,7 @@ class RaceSite {
     std::vector<RaceDay> week_;
     std::vector<RaceDay> past_;
     std::uint32_t seed_;
+    bool realRaceLists_ = false;
     mutable std::mutex mutex_;
     mutable std::map<int, std::shared_ptr<const std::vector<RaceCard>>> cards_;
 };

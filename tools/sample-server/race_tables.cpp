@@ -131,6 +131,15 @@ std::string range(std::pair<long, long> lowHigh) {
     return tenthsText(lowHigh.first) + "-" + tenthsText(lowHigh.second);
 }
 
+/// The frame as the site shows it: an image whose alt text names it and its colour.
+std::string frameCell(int frame, int rows = 1) {
+    static constexpr std::string_view kColours[] = {"白", "黒", "赤", "青", "黄", "緑", "橙", "桃"};
+    const std::string_view colour = frame >= 1 && frame <= 8 ? kColours[frame - 1] : "";
+    return "<td class=\"waku\"" + (rows > 1 ? " rowspan=\"" + number(rows) + "\"" : std::string()) +
+           "><img src=\"/JRADB/img/waku/" + number(frame) + ".png\" alt=\"枠" + number(frame) +
+           std::string(colour) + "\"></td>";
+}
+
 std::string horseCell(const Runner& r) {
     return "<td class=\"horse\"><a href=\"#\">" + r.name + "</a></td>";
 }
@@ -248,9 +257,8 @@ std::string raceCardTable(const RaceCard& race) {
         "<th class=\"h_weight\">馬体重(増減)</th><th class=\"odds\">単勝オッズ</th>"
         "<th class=\"pop\">人気</th></tr>\n</thead>\n<tbody>\n";
     for (const Runner& r : race.runners) {
-        out += "<tr>\n<td class=\"waku\"><img src=\"/JRADB/img/waku/" + number(r.frame) +
-               ".png\" alt=\"枠" + number(r.frame) + "\"></td>\n<td class=\"num\">" +
-               number(r.number) + "</td>\n" + horseCell(r) + "\n<td class=\"age\">" + r.sexAge +
+        out += "<tr>\n" + frameCell(r.frame) + "\n<td class=\"num\">" + number(r.number) +
+               "</td>\n" + horseCell(r) + "\n<td class=\"age\">" + r.sexAge +
                "</td>\n<td class=\"weight\">" + r.weight + "</td>\n<td class=\"jockey\">" +
                r.jockey + "</td>\n<td class=\"trainer\">" + r.trainer +
                "</td>\n<td class=\"h_weight\">" + bodyWeightText(r) + "</td>\n<td class=\"odds\">" +
@@ -295,16 +303,15 @@ std::string resultTables(const RaceCard& race, std::uint32_t seed) {
         const Runner& r = race.runners[static_cast<std::size_t>(order[place - 1] - 1)];
         const int gap = place == 1 ? 0 : static_cast<int>(mix(state + place) % 5);
         time += gap;
-        out +=
-            "<tr>\n<td class=\"place\">" + number(place) +
-            "</td>\n<td class=\"waku\"><img src=\"/JRADB/img/waku/" + number(r.frame) +
-            ".png\" alt=\"枠" + number(r.frame) + "\"></td>\n<td class=\"num\">" +
-            number(r.number) + "</td>\n" + horseCell(r) + "\n<td class=\"age\">" + r.sexAge +
-            "</td>\n<td class=\"weight\">" + r.weight + "</td>\n<td class=\"jockey\">" + r.jockey +
-            "</td>\n<td class=\"time\">" + raceTime(time) + "</td>\n<td class=\"margin\">" +
-            std::string(place == 1 ? "" : margin(gap, place % 2 == 0)) +
-            "</td>\n<td class=\"h_weight\">" + bodyWeightText(r) + "</td>\n<td class=\"trainer\">" +
-            r.trainer + "</td>\n<td class=\"pop\">" + number(r.popularity) + "</td>\n</tr>\n";
+        out += "<tr>\n<td class=\"place\">" + number(place) + "</td>\n" + frameCell(r.frame) +
+               "\n<td class=\"num\">" + number(r.number) + "</td>\n" + horseCell(r) +
+               "\n<td class=\"age\">" + r.sexAge + "</td>\n<td class=\"weight\">" + r.weight +
+               "</td>\n<td class=\"jockey\">" + r.jockey + "</td>\n<td class=\"time\">" +
+               raceTime(time) + "</td>\n<td class=\"margin\">" +
+               std::string(place == 1 ? "" : margin(gap, place % 2 == 0)) +
+               "</td>\n<td class=\"h_weight\">" + bodyWeightText(r) +
+               "</td>\n<td class=\"trainer\">" + r.trainer + "</td>\n<td class=\"pop\">" +
+               number(r.popularity) + "</td>\n</tr>\n";
     }
     out += "</tbody>\n</table>\n";
 
@@ -352,11 +359,22 @@ std::string oddsTables(const RaceCard& race, OddsKind kind) {
                 "<thead>\n<tr><th class=\"waku\">枠</th><th class=\"num\">馬番</th>"
                 "<th class=\"horse\">馬名</th><th class=\"odds_tan\">単勝</th>"
                 "<th class=\"odds_fuku\">複勝</th></tr>\n</thead>\n<tbody>\n";
-            for (const Runner& r : race.runners) {
-                out += "<tr><td class=\"waku\">" + number(r.frame) + "</td><td class=\"num\">" +
-                       number(r.number) + "</td>" + horseCell(r) + "<td class=\"odds_tan\">" +
-                       tenthsText(r.odds) + "</td><td class=\"odds_fuku\">" +
-                       range(model.place(r.number)) + "</td></tr>\n";
+            // Horses of one frame share its cell, as on the site: rowspan over the frame's rows.
+            for (std::size_t i = 0; i < race.runners.size(); ++i) {
+                const Runner& r = race.runners[i];
+                std::string frame;
+                if (i == 0 || race.runners[i - 1].frame != r.frame) {
+                    int rows = 1;
+                    while (i + rows < race.runners.size() &&
+                           race.runners[i + rows].frame == r.frame) {
+                        ++rows;
+                    }
+                    frame = frameCell(r.frame, rows);
+                }
+                out += "<tr>" + frame + "<td class=\"num\">" + number(r.number) + "</td>" +
+                       horseCell(r) + "<td class=\"odds_tan\">" + tenthsText(r.odds) +
+                       "</td><td class=\"odds_fuku\">" + range(model.place(r.number)) +
+                       "</td></tr>\n";
             }
             out += "</tbody>\n</table>\n";
             break;
@@ -426,23 +444,34 @@ std::string oddsTables(const RaceCard& race, OddsKind kind) {
             break;
         case OddsKind::Trifecta:
             // The full grid is 4,896 rows; like the site's default view, only the three
-            // favourites as winners.
+            // favourites as winners. As on the site, a table lists the third places of one
+            // first and second, which stand in a block before it.
             for (const Runner& first : race.runners) {
                 if (first.popularity > 3) {
                     continue;
                 }
                 const int a = first.number;
-                tableStart(out, "sanrentan", "3連単 1着 " + number(a));
-                out += "<tbody>\n";
                 for (int b = 1; b <= n; ++b) {
+                    if (b == a) {
+                        continue;
+                    }
+                    out +=
+                        "<div class=\"tan3_unit\">\n<div class=\"p_line\"><div class=\"p1\">"
+                        "<span class=\"label\">1着</span> <span class=\"num\">" +
+                        number(a) +
+                        "</span></div><div class=\"p2\"><span class=\"label\">2着</span> "
+                        "<span class=\"num\">" +
+                        number(b) +
+                        "</span></div></div>\n<table class=\"basic narrow-xy tan3\">\n"
+                        "<tbody>\n";
                     for (int c = 1; c <= n; ++c) {
-                        if (b != a && c != a && c != b) {
-                            oddsRow(out, pair(a, b) + "-" + number(c),
+                        if (c != a && c != b) {
+                            oddsRow(out, number(c),
                                     tenthsText(OddsModel::payout(model.ordered(a, b, c), 0.725)));
                         }
                     }
+                    out += "</tbody>\n</table>\n</div>\n";
                 }
-                out += "</tbody>\n</table>\n";
             }
             break;
     }

@@ -221,7 +221,8 @@ struct SampleServer::Impl {
             }
             changes[monthIndex(month->first, month->second)] = {1, startTime};
         }
-        site = std::make_unique<RaceSite>(options.weekDays, todayDays(), options.seed);
+        site = std::make_unique<RaceSite>(options.weekDays, todayDays(), options.seed,
+                                          options.realRaceLists);
     }
 
     /// A month generated anew: how often, and since when.

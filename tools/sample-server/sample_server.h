@@ -40,6 +40,10 @@ struct ServerOptions {
     /// Generated pages kept ready (plain and compressed); a benchmark that walks many months
     /// twice keeps them all, so that page generation stays out of its figures.
     std::size_t cachedPages = 4;
+    /// The racing authority's race lists (meeting-day pages) as the real site writes them:
+    /// plain links "accessS.html?CNAME=code" instead of doAction calls, and on the odds lists
+    /// only each race's win odds; the other odds are tabs of the win page.
+    bool realRaceLists = false;
 };
 
 /// GET answers the body bytes sent so far, as decimal text, itself not counted (for
