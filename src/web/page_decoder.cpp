@@ -155,9 +155,18 @@ void PageDecoder::decodeInto(std::string_view bytes, std::string& out) {
 
 void PageDecoder::advance(bool complete, std::string& out) {
     if (stage_ == Stage::Declaration) {
-        if (auto declared = declaredEncoding(held_, contentType_)) {
-            startDecoding(std::move(declared->encoding), declared->bomLength, out);
-            return;
+        // Once the byte order mark and the header have said nothing, only a tag that ends
+        // (at ">") can declare the encoding: searching again before one would cost the square
+        // of the head's size when it arrives a byte at a time.
+        constexpr std::size_t kLongestMark = 3;
+        const bool worthSearching = complete || searched_ < kLongestMark ||
+                                    held_.find('>', searched_) != std::string::npos;
+        if (worthSearching) {
+            if (auto declared = declaredEncoding(held_, contentType_)) {
+                startDecoding(std::move(declared->encoding), declared->bomLength, out);
+                return;
+            }
+            searched_ = held_.size();
         }
         if (!complete && held_.size() < kCharsetPrescanBytes) {
             return;

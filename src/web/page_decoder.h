@@ -61,6 +61,8 @@ class PageDecoder {
     std::string contentType_;
     Stage stage_ = Stage::Declaration;
     std::string held_;
+    /// held_'s size when it was last searched for a declaration in vain.
+    std::size_t searched_ = 0;
     std::optional<TextDecoder> decoder_;
 };
 
