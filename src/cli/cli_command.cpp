@@ -32,11 +32,6 @@ namespace kestrova::cli {
 namespace {
 
 constexpr std::string_view kNoDaysThisWeek = "今週の開催日データはありません。";
-constexpr std::string_view kDiscoveryFailed =
-    "今週の開催日を調べられませんでした。JRA のサイトに接続できないか、ページを取得できませんで"
-    "した。";
-constexpr std::string_view kDiscoveryIncomplete =
-    "JRA のページを取得できなかったため、今週の開催日の一部が抜けている可能性があります。";
 
 std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
     return request.appFolder ? *request.appFolder : env.defaultAppFolder();

@@ -34,6 +34,13 @@ struct ThisWeekDays {
 /// days it learnt.
 ThisWeekDays thisWeekDays(CoreContext& ctx);
 
+/// The closing line of a discovery that learnt no day, and of one that failed part-way.
+inline constexpr std::string_view kDiscoveryFailed =
+    "今週の開催日を調べられませんでした。JRA のサイトに接続できないか、ページを取得できませんで"
+    "した。";
+inline constexpr std::string_view kDiscoveryIncomplete =
+    "JRA のページを取得できなかったため、今週の開催日の一部が抜けている可能性があります。";
+
 /// The notice when a check request failed while the window loads.
 inline constexpr std::string_view kCheckFailedNotice =
     "通信エラー等が発生しました。\r\n\r\n再起動して下さい。";

@@ -676,6 +676,15 @@ void frmTFLink::thisWeekLoaded() {
     }
     // This week's days and the recent years are what a user comes for; 2010 can scroll.
     lst_ThisW->scrollToBottom();
+    // A week whose days could not be learnt is not a week without meetings: say so.
+    for (const std::string& problem : week_.problems) {
+        LogOut(qtText(problem));
+    }
+    if (week_.discoveryFailed) {
+        LogOut(qtText(kDiscoveryFailed));
+    } else if (!week_.problems.empty()) {
+        LogOut(qtText(kDiscoveryIncomplete));
+    }
     lst_ThisW->setEnabled(true);
     cmd_TFJVOut->setEnabled(true);
     loaded_ = true;

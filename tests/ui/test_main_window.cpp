@@ -92,6 +92,7 @@ class MainWindowTest : public QObject {
   private slots:
     void listsOfferPastYearsThenThisWeeksDaysWithData();
     void thisWeeksDaysComeInDiscoveryOrder();
+    void aDiscoveryThatFailedIsNoWeekWithoutMeetings();
     void failedDayCheckEndsTheWindowWithoutSaving();
     void closingWhileTheDaysAreLearntEndsTheirRequestsAndSaves();
     void selectionCheckRefusesWithItsMessages_data();
@@ -180,6 +181,18 @@ void MainWindowTest::thisWeeksDaysComeInDiscoveryOrder() {
         QCOMPARE(week,
                  (QStringList{QStringLiteral("TF261206.html"), QStringLiteral("TF261205.html")}));
     }
+}
+
+void MainWindowTest::aDiscoveryThatFailedIsNoWeekWithoutMeetings() {
+    WindowFixture f;
+    f.server.addFault({.path = "/JRADB/accessD.html", .status = 500});
+    f.openWindow();
+    QVERIFY(WindowFixture::codes(f.list("lst_ThisW")).filter(QStringLiteral("TF2612")).isEmpty());
+    const QStringList lines = f.activity();
+    QVERIFY2(lines.size() >= 2, qPrintable(lines.join(QLatin1Char('|'))));
+    QCOMPARE(lines.back(), kestrova::ui::qtText(kestrova::kDiscoveryFailed));
+    QVERIFY(f.find<QPushButton>("cmd_TFJVOut")->isEnabled());
+    QVERIFY(Dialogs::shown.empty());
 }
 
 void MainWindowTest::failedDayCheckEndsTheWindowWithoutSaving() {
