@@ -79,7 +79,7 @@ Options parseOptions(int argc, char** argv) {
 std::uint64_t bytesSent(const std::string& hostPort) {
     kestrova::HttpRequest request = kestrova::CreateHttpRequest();
     request.Open("GET", "http://" + hostPort + "/sample-server/bytes-sent");
-    request.send();
+    request.send({}, kestrova::BodyLimit(std::size_t{1} << 30, "ページ"));
     return std::stoull(request.responseBody());
 }
 

@@ -119,7 +119,7 @@ StartUpEnd Main::afterFolders() {
         !notice.empty()) {
         // Said once; the program works without its log and cache.
         AppLog->WarnLog(errorText("Main", notice));
-        ui::Dialogs::show(nullptr, ui::BoxKind::Warning, ui::qtText(notice));
+        ui::Dialogs::show(splash_.get(), ui::BoxKind::Warning, ui::qtText(notice));
     }
     CoreContext ctx(*AppLog, *ui_, settings);
     if (!offerUpdate(ctx)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -23,7 +24,10 @@ std::string uniqueTemporarySuffix();
 bool isAbandonedTemporary(std::string_view name);
 
 /// Removes the regular files in `folder` whose names begin with `prefix` and are abandoned
-/// temporary files; returns how many. Another run's file in the making stays.
+/// temporary files untouched for kAbandonedAfter; returns how many. Another run's file in
+/// the making stays, also one of a writer on another machine sharing the folder, whose
+/// process this one cannot see: a writer finishes its file within seconds.
+inline constexpr std::chrono::minutes kAbandonedAfter{10};
 std::size_t removeAbandonedTemporaries(const std::filesystem::path& folder,
                                        std::string_view prefix = {});
 

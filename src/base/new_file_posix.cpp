@@ -102,13 +102,15 @@ std::size_t removeAbandonedTemporaries(const std::filesystem::path& folder,
         return 0;
     }
     const int fd = ::dirfd(dir);
+    const auto before = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() -
+                                                             kAbandonedAfter);
     std::size_t removed = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         struct stat st {};
         if (name.starts_with(prefix) && isAbandonedTemporary(name) &&
             ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-            ::unlinkat(fd, entry->d_name, 0) == 0) {
+            st.st_mtime < before && ::unlinkat(fd, entry->d_name, 0) == 0) {
             ++removed;
         }
     }

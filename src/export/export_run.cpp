@@ -178,11 +178,15 @@ class ExportRun {
     void beginPeriod(std::string text) {
         current_ = std::move(text);
         filesAtPeriodStart_ = result_.filesWritten + result_.filesFailed;
+        failedAtPeriodStart_ = result_.filesFailed;
     }
+    /// A month or day with a file that could not be written is not written whole.
     void endPeriod() {
-        result_.lastComplete = std::move(current_);
+        if (result_.filesFailed == failedAtPeriodStart_) {
+            result_.lastComplete = std::move(current_);
+            ++result_.periodsWritten;
+        }
         current_.clear();
-        ++result_.periodsWritten;
     }
 
     static std::string nextOf(const std::vector<std::string>& names, std::size_t at) {
@@ -324,6 +328,7 @@ class ExportRun {
     std::string lastMonth_;  ///< yyyymm of the last month file read
     std::string current_;    ///< the month or day being written
     std::int64_t filesAtPeriodStart_ = 0;
+    std::int64_t failedAtPeriodStart_ = 0;
     std::optional<DataFilePrefetch> ahead_;
 };
 
@@ -435,12 +440,12 @@ ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelec
     if (result.filesWritten > 0) {
         host->flush(ctx.log, kRunTag);
     }
+    if (result.filesFailed > 0) {
+        LogOut(ctx.ui, ctx.log,
+               "書き込めなかったファイルがあります（" + std::to_string(result.filesFailed) +
+                   "件）。ログを確認して下さい。");
+    }
     if (result.outcome == ExportOutcome::Finished) {
-        if (result.filesFailed > 0) {
-            LogOut(ctx.ui, ctx.log,
-                   "書き込めなかったファイルがあります（" + std::to_string(result.filesFailed) +
-                       "件）。ログを確認して下さい。");
-        }
         LogOut(ctx.ui, ctx.log, "出力処理を終了しました。");
     } else {
         run.noteIncomplete();

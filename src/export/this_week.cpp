@@ -26,7 +26,7 @@ std::string dayFileOf(std::string_view dayText) {
 
 ThisWeekDays thisWeekDays(CoreContext& ctx) {
     ThisWeekDays result;
-    MeetingDays found = discoverMeetingDays(ctx);
+    MeetingDays found = GetKaisaiDay(ctx);
     const std::string& days = found.KaisaiDays;
     result.discoveryFailed = days.empty() && !found.problems.empty();
     result.problems = std::move(found.problems);

@@ -102,7 +102,7 @@ std::optional<std::string> meetingDateOf(std::string_view html) {
     return std::nullopt;
 }
 
-MeetingDays discoverMeetingDays(CoreContext& ctx) {
+MeetingDays GetKaisaiDay(CoreContext& ctx) {
     ctx.log.TraceLog(kDiscoveryTag);
     DayCollector collector(ctx);
     try {
@@ -116,10 +116,6 @@ MeetingDays discoverMeetingDays(CoreContext& ctx) {
                                            replaceAll(describeError(e), "\r\n", " "));
     }
     return std::move(collector.found);
-}
-
-std::string GetKaisaiDay(CoreContext& ctx) {
-    return discoverMeetingDays(ctx).KaisaiDays;
 }
 
 }  // namespace kestrova

@@ -19,13 +19,10 @@ struct MeetingDays {
     std::vector<std::string> problems;
 };
 
-/// Learns this week's meeting days from the racing authority's race-card pages. A page whose
-/// date cannot be read is logged and skipped; a failed walk leaves the days gathered until
-/// then and says what failed.
-MeetingDays discoverMeetingDays(CoreContext& ctx);
-
-/// GetKaisaiDay: the discovery's KaisaiDays alone.
-std::string GetKaisaiDay(CoreContext& ctx);
+/// GetKaisaiDay: learns this week's meeting days from the racing authority's race-card
+/// pages. A page whose date cannot be read is logged and skipped; a failed walk leaves the
+/// days gathered until then and says what failed.
+MeetingDays GetKaisaiDay(CoreContext& ctx);
 
 /// The meeting date of a race-card page as jra_SetKaisaiDay reads it: the first
 /// "yyyy年m月d日（" of the text that names a real day, as "yyyy年mm月dd日".

@@ -8,6 +8,10 @@
 
 namespace kestrova {
 
+namespace {
+constexpr std::size_t kMaxServerPageBytes = 4u << 20;
+}  // namespace
+
 bool readServerPage(CoreContext& ctx, std::string_view tag, const std::string& url,
                     const std::function<void(const std::vector<HtmlTable>&)>& read) {
     const std::string name(tag);
@@ -15,7 +19,8 @@ bool readServerPage(CoreContext& ctx, std::string_view tag, const std::string& u
     try {
         HttpRequest request = CreateHttpRequest(ctx.http);
         request.Open("GET", url, false);
-        request.send();
+        // The version and master pages are a few lines; anything far larger is none of them.
+        request.send({}, BodyLimit(kMaxServerPageBytes, "ページ", url));
         ctx.log.TraceLog(name + "1");
         const auto tables = readTables(request.responseBody(), request.contentType());
         ctx.log.TraceLog(name + "2");

@@ -263,6 +263,8 @@ frmTFLink::frmTFLink(MainWindowSetup setup, QWidget* parent)
     });
     clock_.setInterval(500);
     connect(&clock_, &QTimer::timeout, this, &frmTFLink::showProgressText);
+    midnight_.setParent(this);  // found by its name; destroyed as a member, before the window
+    midnight_.setObjectName(QStringLiteral("midnight"));
     midnight_.setSingleShot(true);
     connect(&midnight_, &QTimer::timeout, this, [this] {
         refreshPastYears();
@@ -494,7 +496,7 @@ void frmTFLink::refreshPastYears() {
     // Past entries come first, one per year, oldest first; this week's days follow them.
     int pastEntries = 0;
     while (pastEntries < lst_ThisW->count() &&
-           codeOf(lst_ThisW->item(pastEntries)).size() != kThisWeekCodeLength) {
+           codeOf(lst_ThisW->item(pastEntries)).size() == kMonthTemplateLength) {
         ++pastEntries;
     }
     const auto templates = makeMonthFileTemplates(today_().year());
@@ -814,7 +816,6 @@ void frmTFLink::exportEnded() {
     exportThread_->wait();
     exportThread_.reset();
     lastResult_ = progress_->result;
-    progressEnded(lastResult_);
     setExporting(false);
     if (lastResult_.outcome == ExportOutcome::Stopped && !closeWhenIdle_) {
         InfoBox(QStringLiteral("出力処理を中止しました。"), {}, false, this);

@@ -118,12 +118,16 @@ void ContentDecoder::decode(std::string_view piece, std::string& out) {
     }
     z.stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
     z.stream.avail_in = static_cast<uInt>(piece.size());
-    while (z.stream.avail_in > 0) {
+    // A full output buffer may leave output inside zlib although all input is in: go on
+    // until a call leaves room.
+    bool outputFull = false;
+    while (z.stream.avail_in > 0 || outputFull) {
         const std::size_t used = out.size();
         out.resize(used + kOutPiece);
         z.stream.next_out = reinterpret_cast<Bytef*>(out.data() + used);
         z.stream.avail_out = static_cast<uInt>(kOutPiece);
         const int rc = inflate(&z.stream, Z_NO_FLUSH);
+        outputFull = z.stream.avail_out == 0;
         out.resize(out.size() - z.stream.avail_out);
         if (rc == Z_STREAM_END) {
             z.ended = true;

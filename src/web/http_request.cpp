@@ -522,11 +522,6 @@ std::uint64_t HttpRequest::bytesReceived() const {
     return impl_->received;
 }
 
-void HttpRequest::send(std::string_view body) {
-    BufferSink sink(impl_->body);
-    impl_->perform(body, sink, true);
-}
-
 void HttpRequest::send(std::string_view body, BodyLimit limit) {
     const std::size_t most = limit.maxBytes();
     BufferSink sink(impl_->body, std::move(limit));

@@ -125,8 +125,6 @@ class HttpRequest {
     /// With false, the body reaches the caller as it came over the wire, still compressed;
     /// the caller reads Content-Encoding itself. True by default; kept across sends.
     void setContentDecoding(bool decode);
-    /// Sends the opened request and buffers the answer's body.
-    void send(std::string_view body = {});
     /// Sends the opened request and buffers the answer's body up to `limit`; a larger body
     /// ends the transfer with BodyTooLargeError.
     void send(std::string_view body, BodyLimit limit);

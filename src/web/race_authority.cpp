@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <exception>
-#include <map>
+#include <limits>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "base/errors.h"
@@ -53,6 +54,12 @@ std::size_t codeEnd(std::string_view text, std::size_t start) {
         return text.find_first_of("'&#", start);
     }
     return text.find_first_of("&#<> \t\r\n\"'", start);
+}
+
+/// A count as the walks return it: a page cannot list more than a 16-bit count holds.
+std::int16_t countOf(std::size_t count) {
+    return static_cast<std::int16_t>(
+        std::min<std::size_t>(count, std::numeric_limits<std::int16_t>::max()));
 }
 
 /// The codes without repeats, each where it first stands: a page listed many times is still
@@ -290,7 +297,7 @@ std::int16_t cJRA::GetKaisaiDay() {
     }
     walk.release();
     events_.SetKaisaiDayOff();
-    return static_cast<std::int16_t>(codes.size());
+    return countOf(codes.size());
 }
 
 std::int16_t cJRA::GetRaceList() {
@@ -305,22 +312,31 @@ std::int16_t cJRA::GetRaceList() {
     if (days.empty()) {
         return 0;
     }
-    // A day listed twice counts its races twice, as the list says, but is fetched once.
-    std::map<std::string, std::vector<std::string>> racesOfDay;
+    // A day listed twice counts its races twice, as the list says, but each page is fetched
+    // once: a day once, and a race once however many days list it.
+    std::unordered_map<std::string, std::size_t> racesOfDay;
+    std::unordered_set<std::string> seen;
     std::vector<std::string> races;
+    std::size_t listed = 0;
     for (const auto& day : days) {
-        auto [found, isNew] = racesOfDay.try_emplace(day);
+        auto [found, isNew] = racesOfDay.try_emplace(day, 0);
         if (isNew) {
             const auto page = walk.fetch(day);
             if (!page) {
                 return 0;
             }
-            found->second = extractCodes(decodePage(*page), "pw01des");
+            const auto codes = extractCodes(decodePage(*page), "pw01des");
+            found->second = codes.size();
+            for (const auto& race : codes) {
+                if (seen.insert(race).second) {
+                    races.push_back(race);
+                }
+            }
         }
-        races.insert(races.end(), found->second.begin(), found->second.end());
+        listed += found->second;
     }
     bool cancel = false;
-    for (const auto& race : distinctCodes(races)) {
+    for (const auto& race : races) {
         const auto page = walk.fetch(race);
         if (!page) {
             return 0;
@@ -333,7 +349,7 @@ std::int16_t cJRA::GetRaceList() {
     }
     walk.release();
     events_.SetRaceListOff();
-    return static_cast<std::int16_t>(races.size());
+    return countOf(listed);
 }
 
 std::int16_t cJRA::PreDataGet(std::string_view InFileNm, std::int16_t InMode) {
@@ -352,7 +368,7 @@ std::int16_t cJRA::PreDataGet(std::string_view InFileNm, std::int16_t InMode) {
         }
         HttpRequest request = CreateHttpRequest(http_);
         request.Open("POST", memberServer_.preparedFileUrl(InFileNm), false);
-        request.send();
+        request.send({}, BodyLimit(kMaxPageBytes, "ファイル", InFileNm));
         const int status = request.Status();
         if (status == 404) {
             return -1;
@@ -428,44 +444,48 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
     if (days.empty()) {
         return 0;
     }
+    // The candidates in order, each once; the count is of the codes as listed (a duplicate
+    // counts unless the walk skips duplicates, a day listed twice counts twice).
     std::vector<std::string> candidates;
-    std::vector<std::string> winPages;
+    std::unordered_set<std::string> seen;
+    std::size_t listed = 0;
     const auto collect = [&](const std::vector<std::string>& races) {
+        std::size_t matching = 0;
         for (const auto& race : races) {
-            if (route.skipDuplicates &&
-                std::find(candidates.begin(), candidates.end(), race) != candidates.end()) {
+            if (!raceNumberMatches(race, key)) {
                 continue;
             }
-            if (raceNumberMatches(race, key)) {
+            const bool isNew = seen.insert(race).second;
+            if (isNew) {
                 candidates.push_back(race);
             }
+            matching += isNew || !route.skipDuplicates ? 1 : 0;
         }
+        listed += matching;
+        return matching;
     };
-    // A day listed twice gives its candidates twice, as the list says, but is fetched once.
-    struct DayLinks {
-        std::vector<std::string> races;
-        std::vector<std::string> winPages;
-    };
-    std::map<std::string, DayLinks> linksOfDay;
+    std::vector<std::string> winPages;
+    // Each day page is fetched once; listed again, it adds its count again.
+    std::unordered_map<std::string, std::size_t> candidatesOfDay;
     for (const auto& day : days) {
         if (!dayCodeMatches(day, key)) {
             continue;
         }
-        auto [links, isNew] = linksOfDay.try_emplace(day);
+        auto [found, isNew] = candidatesOfDay.try_emplace(day, 0);
         if (isNew) {
             const auto page = walk.fetch(day);
             if (!page) {
                 return 0;
             }
             const std::string text = decodePage(*page);
-            links->second.races = extractCodes(text, route.racePrefix);
+            found->second = collect(extractCodes(text, route.racePrefix));
             if (!route.tabPagePrefix.empty()) {
-                links->second.winPages = extractCodes(text, route.tabPagePrefix);
+                const auto tabs = extractCodes(text, route.tabPagePrefix);
+                winPages.insert(winPages.end(), tabs.begin(), tabs.end());
             }
+        } else if (!route.skipDuplicates) {
+            listed += found->second;
         }
-        collect(links->second.races);
-        winPages.insert(winPages.end(), links->second.winPages.begin(),
-                        links->second.winPages.end());
         if (route.firstDayOnly) {
             break;
         }
@@ -501,7 +521,7 @@ std::int16_t cJRA::raceWalk(const RaceWalk& route) {
         (events_.*route.end)();
         walk.release();
     }
-    return static_cast<std::int16_t>(candidates.size());
+    return countOf(listed);
 }
 
 namespace {

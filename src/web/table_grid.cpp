@@ -191,7 +191,12 @@ class GridBuilder {
     }
 
     std::vector<std::vector<std::string>> finish() {
+        // Short rows are padded to the widest: those places count as cells too.
         for (auto& row : rows_) {
+            cells_ += width_ - row.size();
+            if (cells_ > kMaxGridCells) {
+                throw HtmlError("ページの表が大きすぎます。");
+            }
             row.resize(width_);
         }
         return std::move(rows_);

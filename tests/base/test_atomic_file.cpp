@@ -93,18 +93,23 @@ TEST(AtomicFile, TemporaryFilesThatAnEndedRunLeftGoWithTheNextWrite) {
     TempDir dir;
     const std::string ended = std::to_string(endedProcess());
     const std::string running = std::to_string(::getpid());
+    const auto anHourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
     for (const std::string& name :
          {std::string("Kestrova.Ini.kestrova-tmp"), "Kestrova.Ini.kestrova-tmp-" + ended + "-1",
           "Kestrova.Ini.kestrova-tmp-" + running + "-2",
           "other.txt.kestrova-tmp-" + ended + "-3"}) {
         writeFile(dir / name, "half");
+        std::filesystem::last_write_time(dir / name, anHourAgo);
     }
+    // Just written: a writer on another machine, whose process this one cannot see.
+    const std::string fresh = "Kestrova.Ini.kestrova-tmp-" + ended + "-4";
+    writeFile(dir / fresh, "half");
     writeFileAtomically(dir / "Kestrova.Ini", "[S]\r\n");
-    // A running writer's file and another file's stay.
-    EXPECT_EQ(
-        namesIn(dir.path()),
-        (std::vector<std::string>{"Kestrova.Ini", "Kestrova.Ini.kestrova-tmp-" + running + "-2",
-                                  "other.txt.kestrova-tmp-" + ended + "-3"}));
+    // A running writer's file, a fresh one and another file's stay.
+    EXPECT_EQ(namesIn(dir.path()),
+              (std::vector<std::string>{"Kestrova.Ini",
+                                        "Kestrova.Ini.kestrova-tmp-" + running + "-2", fresh,
+                                        "other.txt.kestrova-tmp-" + ended + "-3"}));
 }
 
 TEST(AtomicFile, OnlyARegularFileIsReplaced) {

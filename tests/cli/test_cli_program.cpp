@@ -454,7 +454,7 @@ TEST_F(CliProgram, CacheClearNamesWhatItCouldNotRemoveAndSaysSoInItsExitCode) {
 }
 
 TEST_F(CliProgram, RaceSavesOnlyIntoARegularFile) {
-    // As root `--save /dev/null` would have put a plain file in place of the device.
+    // A rename would put a plain file in place of a device or pipe (as root, /dev/null).
     const auto fifo = temp_ / "pipe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_symlink(fifo, temp_ / "link");
@@ -492,8 +492,8 @@ TEST_F(CliProgram, OwnFilesThatCannotBeWrittenAreSaidOnceAndTheExportGoesOn) {
 }
 
 TEST_F(CliProgram, ASettingsFileThatCannotBeReadIsRefusedBeforeAnyRequest) {
-    // The built-in hosts would have reached the real servers instead of the configured ones;
-    // a FIFO is not waited on.
+    // The built-in hosts are never taken instead of the configured ones; a FIFO is not
+    // waited on.
     const auto ini = app_ / "Kestrova.Ini";
     std::filesystem::remove(ini);
     ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);

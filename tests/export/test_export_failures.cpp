@@ -281,7 +281,7 @@ TEST_F(ExportFailure, ConfirmationGatesTheRun) {
               ExportOutcome::NotStarted);
     EXPECT_EQ(ui.questions.size(), 2u);
     // The run can be stopped, and the question says so.
-    EXPECT_EQ(ui.questions[1], kPastDataStopQuestion);
+    EXPECT_NE(ui.questions[1].find("「中止」ボタンで中止できます"), std::string::npos);
     EXPECT_TRUE(ui.activity.empty());
     EXPECT_EQ(ui.clears, 0);
 
@@ -347,6 +347,19 @@ TEST_F(ExportFailure, AStopBetweenMonthsNamesTheLastMonthWrittenWhole) {
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.at(messages.size() - 2), "2015年01月分まで出力しました。");
     EXPECT_EQ(result.leftIncomplete, "");
+
+    // A month with a file that could not be written is not written whole.
+    std::filesystem::remove_all(host / "KSTR_DATA");
+    writeFile(host / "KSTR_DATA", "not a folder");
+    ui = RecordingUi();
+    StopAfterDays again(2);
+    const ExportResult blocked = TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15")), &again);
+    EXPECT_EQ(blocked.lastComplete, "");
+    EXPECT_EQ(blocked.periodsWritten, 0u);
+    const auto lines = ui.activityMessages();
+    EXPECT_EQ(lines.at(lines.size() - 3),
+              "書き込めなかったファイルがあります（2件）。ログを確認して下さい。");
+    EXPECT_EQ(lines.at(lines.size() - 2), "利用者の指示で中止しました。");
 }
 
 /// Asks to stop once `fileName` is about to be read.

@@ -139,6 +139,7 @@ TEST(DataCache, TemporaryFilesOfAKilledRunGoWhenTheCacheIsOpened) {
         "TF1503.html.cache.kestrova-tmp-" + std::to_string(::getpid()) + "-7";
     for (const auto& name : {ended, older, running}) {
         writeFile(dir / name, "half an entry");
+        fs::last_write_time(dir / name, fs::file_time_type::clock::now() - std::chrono::hours(1));
     }
     DataCache cache(dir.path(), "h");
     EXPECT_FALSE(fs::exists(dir / ended));

@@ -54,27 +54,27 @@ class Discovery : public ::testing::Test {
 
 TEST_F(Discovery, EachDayOnceInTheOrderItsFirstPageArrives) {
     // Three venues a day: six pages, two days.
-    EXPECT_EQ(GetKaisaiDay(ctx), "2026年12月05日\r\n2026年12月06日\r\n");
+    EXPECT_EQ(GetKaisaiDay(ctx).KaisaiDays, "2026年12月05日\r\n2026年12月06日\r\n");
     fault(FaultKind::ReversedDays);
-    EXPECT_EQ(GetKaisaiDay(ctx), "2026年12月06日\r\n2026年12月05日\r\n");
+    EXPECT_EQ(GetKaisaiDay(ctx).KaisaiDays, "2026年12月06日\r\n2026年12月05日\r\n");
     EXPECT_NE(logText().find("[TRACE] frmTFLink:GetKaisaiDay"), std::string::npos);
 }
 
 TEST_F(Discovery, APageWithoutADateIsLoggedAndSkippedNotAnEmptyDay) {
     // A code the site does not know answers its error page, second in the walk.
     fault(FaultKind::UnknownCode);
-    EXPECT_EQ(GetKaisaiDay(ctx), "2026年12月05日\r\n2026年12月06日\r\n");
+    EXPECT_EQ(GetKaisaiDay(ctx).KaisaiDays, "2026年12月05日\r\n2026年12月06日\r\n");
     EXPECT_NE(logText().find("[ERROR] frmTFLink:jra_SetKaisaiDay<<ページから開催日を読み取れま"
                              "せんでした。>>"),
               std::string::npos);
 }
 
 TEST_F(Discovery, AFailedPageIsNamedAndTheDaysBeforeItKept) {
-    EXPECT_TRUE(discoverMeetingDays(ctx).problems.empty());
+    EXPECT_TRUE(GetKaisaiDay(ctx).problems.empty());
     const auto codes = server.postedCodes("/JRADB/accessD.html");
     ASSERT_EQ(codes.size(), 7u);  // the top page, then three venues a day
     server.addFault({.path = "/JRADB/accessD.html", .pageCode = codes[4], .status = 500});
-    const MeetingDays found = discoverMeetingDays(ctx);
+    const MeetingDays found = GetKaisaiDay(ctx);
     EXPECT_EQ(found.KaisaiDays, "2026年12月05日\r\n");
     EXPECT_EQ(found.problems,
               std::vector<std::string>{"JRA のページ " + codes[4] +
@@ -82,7 +82,7 @@ TEST_F(Discovery, AFailedPageIsNamedAndTheDaysBeforeItKept) {
                                        server.hostPort() + "/JRADB/accessD.html）"});
 
     server.stop();
-    const MeetingDays none = discoverMeetingDays(ctx);
+    const MeetingDays none = GetKaisaiDay(ctx);
     EXPECT_EQ(none.KaisaiDays, "");
     ASSERT_EQ(none.problems.size(), 1u);
     EXPECT_TRUE(none.problems[0].starts_with(
@@ -101,7 +101,7 @@ TEST_F(Discovery, AStopWhileAPageIsAwaitedEndsTheDiscoveryWithoutAnError) {
         }
     };
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_THROW(GetKaisaiDay(ctx), StopRequested);
+    EXPECT_THROW(GetKaisaiDay(ctx).KaisaiDays, StopRequested);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_EQ(logText().find("[ERROR]"), std::string::npos) << logText();
 }
@@ -112,7 +112,7 @@ TEST_F(Discovery, AStalledSiteEndsTheDiscoveryWithItsLogLines) {
                      .kind = FaultKind::Slow,
                      .delay = std::chrono::milliseconds(2000)});
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(GetKaisaiDay(ctx), "");
+    EXPECT_EQ(GetKaisaiDay(ctx).KaisaiDays, "");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
     const std::string log = logText();
     EXPECT_NE(log.find("GetKaisaiDay<<要求がタイムアウトしました。"), std::string::npos) << log;

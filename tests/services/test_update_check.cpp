@@ -123,6 +123,17 @@ TEST_F(VerChkTest, NoServerIsAWarningAndNoOffer) {
     EXPECT_THAT(ui.warnings[0], HasSubstr(server.hostPort()));
 }
 
+TEST_F(VerChkTest, AVersionPageFarLargerThanOneIsAWarningNotAMemoryBill) {
+    // 24 MB of nothing after the table: a few kilobytes when the server compresses it.
+    server.setPage(kVersionPage,
+                   page({versionRow("2099010101")}) + std::string(std::size_t{24} << 20, ' '),
+                   "text/html");
+    EXPECT_FALSE(check());
+    EXPECT_FALSE(result.UpdateAvailable);
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_THAT(ui.warnings[0], HasSubstr("ページが大きすぎます（上限 4 MB）"));
+}
+
 TEST_F(VerChkTest, LogsEachStepAtTraceLevel) {
     server.setPage(kVersionPage, page({versionRow("2015100201")}), "text/html");
     EXPECT_TRUE(check());

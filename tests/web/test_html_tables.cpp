@@ -180,7 +180,7 @@ TEST(HtmlTables, TextOfHiddenElementsIsLeftOut) {
 }
 
 TEST(HtmlTables, PageWithoutHtmlElementHasItsTablesRead) {
-    // Found by fuzzing: the page once ended, for the parser, where its first element closed.
+    // The html element is implied: the page does not end where its first element closes.
     for (const std::string_view start :
          {"<head><title>t</title></head>", "<title>t</title>", "<style>p{}</style>\n",
           "<meta charset=\"utf-8\"><p>x</p>"}) {
@@ -306,7 +306,7 @@ TEST(HtmlTables, RowsOfPlainCellsKeepEveryCellWhateverTheirMarkup) {
 }
 
 TEST(HtmlTables, MalformedRowsReadAsTheParserReadsThem) {
-    // Found by fuzzing: markup that once came apart differently with the row filter.
+    // Broken rows come apart as the parser takes them apart, with the row filter or without.
     EXPECT_THAT(tablesIn("<table<td></td><td>", "text/html; charset=UTF-8"),
                 ElementsAre(Rows{{""}}));
     EXPECT_THAT(tablesIn("<table><td></td></tr>d", "text/html; charset=UTF-8"),
@@ -326,8 +326,8 @@ TEST(HtmlTables, MalformedRowsReadAsTheParserReadsThem) {
 }
 
 TEST(HtmlTables, LoneAmpersandAtThePageEndReadsAsTheParserReadsIt) {
-    // Found by fuzzing: the parser drops a last "&" right after a tag and keeps it after text,
-    // so the row filter must not change what stands before it.
+    // The parser drops a last "&" right after a tag and keeps it after text, so the row
+    // filter must not change what stands before it.
     constexpr std::string_view kUtf8 = "text/html; charset=UTF-8";
     EXPECT_THAT(tablesIn("<table><tr><td>x</td><td>&", kUtf8), ElementsAre(Rows{{"x", ""}}));
     EXPECT_THAT(tablesIn("<table><tr><td>x</td><td> &", kUtf8), ElementsAre(Rows{{"x", "&"}}));

@@ -19,6 +19,9 @@
 namespace kestrova {
 namespace {
 
+/// Far more than any answer of these tests.
+const BodyLimit kAnySize(std::size_t{1} << 30, "ページ");
+
 using namespace std::chrono_literals;
 using sample::Fault;
 using sample::FaultKind;
@@ -46,7 +49,7 @@ ServerOptions sampleTls() {
 
 HttpErrorKind failureOf(HttpRequest& request, std::string_view body = {}) {
     try {
-        request.send(body);
+        request.send(body, kAnySize);
     } catch (const HttpError& e) {
         return e.kind();
     }
@@ -124,18 +127,18 @@ TEST_F(HttpRequestTest, AnswersCarryStatusBodyAndContentType) {
     HttpRequest request = CreateHttpRequest();
     EXPECT_EQ(request.Status(), 0);
     request.Open("GET", url(kPage), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.Status(), 200);
     EXPECT_EQ(request.responseBody(), "<p>ok</p>");
     EXPECT_EQ(request.contentType(), "text/html; charset=UTF-8");
 
     // Error statuses are answers, not failures.
     request.Open("GET", url("/kestrova/missing.html"), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.Status(), 404);
     EXPECT_FALSE(request.responseBody().empty());
     request.Open("GET", url("/kestrova/broken.html"), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.Status(), 500);
     EXPECT_FALSE(request.responseBody().empty());
 }
@@ -145,13 +148,13 @@ TEST(HttpRequestSending, PostCarriesItsBodyAndRepeatsOnTheSameRequest) {
     HttpRequest request = CreateHttpRequest();
     request.Open("POST", local.url("http://", "/echo"), false);
     request.setRequestHeader("Content-Type", "application/x-www-form-urlencoded");
-    request.send("cname=pw01dde%2F");
+    request.send("cname=pw01dde%2F", kAnySize);
     EXPECT_EQ(request.Status(), 200);
     EXPECT_THAT(request.responseBody(),
                 AllOf(StartsWith("POST\ncname=pw01dde%2F\n"),
                       HasSubstr("Content-Type: application/x-www-form-urlencoded\n")));
 
-    request.send("cname=second");
+    request.send("cname=second", kAnySize);
     EXPECT_THAT(request.responseBody(),
                 AllOf(StartsWith("POST\ncname=second\n"), HasSubstr("Content-Length: 12\n")));
     EXPECT_EQ(local.hits, 2);
@@ -161,7 +164,7 @@ TEST(HttpRequestSending, PostWithoutBodySendsZeroLengthAndNoContentType) {
     LocalServer local;
     HttpRequest request = CreateHttpRequest();
     request.Open("POST", local.url("http://", "/echo"), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_THAT(request.responseBody(),
                 AllOf(StartsWith("POST\n\n"), HasSubstr("Content-Length: 0\n"),
                       Not(HasSubstr("Content-Type")), Not(HasSubstr("Expect"))));
@@ -172,13 +175,13 @@ TEST(HttpRequestSending, GetSendsTheHeadersSetAfterOpen) {
     HttpRequest request = CreateHttpRequest();
     request.Open("GET", local.url("http://", "/echo"), false);
     request.setRequestHeader("X-Kestrova", "値 1");
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_THAT(request.responseBody(),
                 AllOf(StartsWith("GET\n"), HasSubstr("X-Kestrova: 値 1\n")));
 
     // Open starts a new request: the header does not stay.
     request.Open("GET", local.url("http://", "/echo"), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_THAT(request.responseBody(), Not(HasSubstr("X-Kestrova")));
 }
 
@@ -195,12 +198,12 @@ TEST(HttpRequestTls, SchemeSettingSwitchesBetweenPlainAndVerifiedTls) {
     MemberServer viaHttp(plain.hostPort(), "10");
     HttpRequest request = CreateHttpRequest(options);
     request.Open("GET", viaHttp.masterPageUrl(), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.responseBody(), "plain");
 
     MemberServer viaHttps(tls.hostPort(), "9");
     request.Open("GET", viaHttps.masterPageUrl(), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.Status(), 200);
     EXPECT_EQ(request.responseBody(), "secure");
 
@@ -232,7 +235,7 @@ TEST(HttpRequestTls, UntrustedCertificatesAreRefused) {
         const std::string address = "https://" + tls.hostPort() + "/kestrova/data/MAST.html";
         request.Open("GET", address, false);
         try {
-            request.send();
+            request.send({}, kAnySize);
             ADD_FAILURE() << "no TLS failure";
         } catch (const HttpError& e) {
             EXPECT_EQ(e.kind(), HttpErrorKind::Tls);
@@ -249,7 +252,7 @@ TEST(HttpRequestTls, TrustsAnExtraCaWithoutLosingTheSystemOnes) {
     options.extraCaFile = kOtherCa / "ca.pem";
     HttpRequest request = CreateHttpRequest(options);
     request.Open("GET", "https://" + tls.hostPort() + "/kestrova/data/MAST.html", false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.Status(), 200);
 
     options.extraCaFile = kOtherCa / "missing.pem";
@@ -262,7 +265,7 @@ TEST(HttpRequestRedirects, FollowsWithinTheSchemeButNeverFromHttpsToHttp) {
     plain.redirect("/moved", target.url("http://", "/echo"));
     HttpRequest request = CreateHttpRequest();
     request.Open("GET", plain.url("http://", "/moved"), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.Status(), 200);
     EXPECT_EQ(target.hits, 1);
 
@@ -293,7 +296,7 @@ TEST_F(HttpRequestTest, SilenceLongerThanTheTimeOutEndsTheRequest) {
         request.Open("GET", url(path), false);
         const auto start = std::chrono::steady_clock::now();
         try {
-            request.send();
+            request.send({}, kAnySize);
             ADD_FAILURE() << "no time-out";
         } catch (const HttpError& e) {
             EXPECT_EQ(e.kind(), HttpErrorKind::Timeout);
@@ -324,7 +327,7 @@ TEST_F(HttpRequestTest, RefusedConnectionIsCannotConnect) {
     HttpRequest request = CreateHttpRequest();
     request.Open("GET", address, false);
     try {
-        request.send();
+        request.send({}, kAnySize);
         ADD_FAILURE() << "connected to a stopped server";
     } catch (const HttpError& e) {
         EXPECT_EQ(e.kind(), HttpErrorKind::CannotConnect);
@@ -340,7 +343,7 @@ TEST_F(HttpRequestTest, BreathesWhileWaitingForAnAnswer) {
     options.breathe = [&breaths] { breaths.push_back(std::chrono::steady_clock::now()); };
     HttpRequest request = CreateHttpRequest(options);
     request.Open("GET", url("/kestrova/slow.html"), false);
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.responseBody(), "late");
     ASSERT_GE(breaths.size(), 6u);
     // Generous bound: a window that freezes for a quarter second is noticed.
@@ -355,7 +358,7 @@ TEST_F(HttpRequestTest, BreatheMayEndTheRequest) {
     options.breathe = [] { throw std::runtime_error("closing"); };
     HttpRequest request = CreateHttpRequest(options);
     request.Open("GET", url("/kestrova/slow.html"), false);
-    EXPECT_THROW(request.send(), std::runtime_error);
+    EXPECT_THROW(request.send({}, kAnySize), std::runtime_error);
 }
 
 struct RecordingSink : BodySink {
@@ -412,7 +415,7 @@ TEST_F(HttpRequestTest, SinkFailureLeavesSendAndTheRequestStaysUsable) {
     request.Open("GET", url(kPage), false);
     EXPECT_THROW(request.send({}, refusing), std::length_error);
 
-    request.send();
+    request.send({}, kAnySize);
     EXPECT_EQ(request.Status(), 200);
     EXPECT_EQ(request.responseBody().size(), 1'000'000u);
 }
