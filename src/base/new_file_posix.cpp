@@ -102,8 +102,8 @@ std::size_t removeAbandonedTemporaries(const std::filesystem::path& folder,
         return 0;
     }
     const int fd = ::dirfd(dir);
-    const auto before = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() -
-                                                             kAbandonedAfter);
+    const auto before =
+        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() - kAbandonedAfter);
     std::size_t removed = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
