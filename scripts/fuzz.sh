@@ -12,8 +12,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(html_tables charset ini_file race_keys)
-default_targets=(html_tables charset ini_file race_keys)
+all_targets=(html_tables table_grids charset ini_file race_keys)
+default_targets=(html_tables table_grids charset ini_file race_keys)
 
 seconds="${1:-60}"
 if ! [[ "$seconds" =~ ^([1-9][0-9]*|replay)$ ]]; then
