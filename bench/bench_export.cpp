@@ -103,11 +103,10 @@ struct TimedExport {
     PhaseTimer phases;
 };
 
-TimedExport timedExport(kestrova::CoreContext& ctx, kestrova::ExportState& state,
-                        const kestrova::ExportSelection& selection) {
+TimedExport timedExport(kestrova::CoreContext& ctx, const kestrova::ExportJob& job) {
     TimedExport timed;
     const auto start = Clock::now();
-    timed.result = kestrova::TFJV_CsvOut(ctx, state, selection, &timed.phases);
+    timed.result = kestrova::runExportJob(ctx, job, &timed.phases);
     timed.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return timed;
 }
@@ -149,15 +148,13 @@ int run(const Options& options) {
     kestrova::HttpOptions http;
     http.offerCompression = options.defaults;
     kestrova::CoreContext ctx(log, ui, memberServer, http);
-    std::optional<kestrova::DataCache> cache;
-    if (options.defaults) {
-        ctx.dataCache = &cache.emplace(host.path() / "appdata" / "cache", hostPort);
-    }
-    kestrova::ExportState state;
-    state.MonthFileTemplates = kestrova::makeMonthFileTemplates(options.newestYear);
-    kestrova::ExportSelection selection = everythingFrom(options.fromYear, host.path());
+    const kestrova::ExportJob job{.selection = everythingFrom(options.fromYear, options.newestYear,
+                                                              options.newestMonth, host.path()),
+                                  .appFolder = host.path(),
+                                  .useCache = options.defaults,
+                                  .confirm = false};
 
-    const TimedExport first = timedExport(ctx, state, selection);
+    const TimedExport first = timedExport(ctx, job);
     const double peak = peakMemoryMiB();
     if (!first.result.complete()) {
         std::cerr << "the export did not finish cleanly (" << first.result.filesFailed
@@ -184,7 +181,7 @@ int run(const Options& options) {
     std::printf("  CPU of the export: %.2f s, %.1f MB per CPU second\n", exportCpu,
                 static_cast<double>(warmUp.bodyBytes) / kMiB / exportCpu);
     if (options.again) {
-        const TimedExport second = timedExport(ctx, state, selection);
+        const TimedExport second = timedExport(ctx, job);
         std::printf(
             "again over the first run's files: %.2f s wall%s\n", second.seconds,
             second.result.outcome == kestrova::ExportOutcome::Finished ? "" : " (not finished)");

@@ -117,25 +117,17 @@ int run(const Options& options) {
     const kestrova::SsLogging log = kestrova::makeAppLog(host.path());
     QuietUi ui;
     kestrova::CoreContext ctx(log, ui, memberServer);
-    kestrova::DataCache cache(host.path() / "app" / "appdata" / "cache", hostPort);
-    ctx.dataCache = &cache;
-    kestrova::ExportState state;
-    state.MonthFileTemplates = kestrova::makeMonthFileTemplates(options.newestYear);
-    kestrova::ExportSelection selection = everythingFrom(options.fromYear, host.path());
-    {
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        selection.today = std::chrono::year(local.tm_year + 1900) /
-                          std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)) /
-                          std::chrono::day(static_cast<unsigned>(local.tm_mday));
-    }
+    const kestrova::ExportJob job{.selection = everythingFrom(options.fromYear, options.newestYear,
+                                                              options.newestMonth, host.path()),
+                                  .appFolder = host.path() / "app",
+                                  .useCache = true,
+                                  .confirm = false};
 
     const auto timed = [&] {
         const auto start = Clock::now();
         const auto sentBefore = bytesSent(hostPort);
         PhaseTimer phases;
-        const auto result = kestrova::TFJV_CsvOut(ctx, state, selection, &phases);
+        const auto result = kestrova::runExportJob(ctx, job, &phases);
         printPhases(phases);
         if (!result.complete()) {
             throw std::runtime_error("the export did not finish cleanly; last line: " + ui.last +

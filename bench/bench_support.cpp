@@ -202,8 +202,13 @@ double peakMemoryMiB() {
     return 0;
 }
 
-ExportSelection everythingFrom(int fromYear, const fs::path& hostFolder) {
+ExportSelection everythingFrom(int fromYear, int newestYear, int newestMonth,
+                               const fs::path& hostFolder) {
     ExportSelection selection;
+    const std::chrono::year_month newest =
+        std::chrono::year(newestYear) / std::chrono::month(static_cast<unsigned>(newestMonth));
+    const std::chrono::year_month next = newest + std::chrono::months(1);
+    selection.today = next / std::chrono::day(1);
     selection.ThisWeekMode = 0;
     selection.StartYear = std::to_string(100 + fromYear % 100).substr(1);
     for (std::size_t i = 0; i < kIndexKindCount; ++i) {

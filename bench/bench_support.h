@@ -140,9 +140,11 @@ class HostFolder {
     fs::path path_;
 };
 
-/// A past-data export of everything: every month from January of `fromYear`, every index
-/// kind and every comment, into `hostFolder`.
-ExportSelection everythingFrom(int fromYear, const fs::path& hostFolder);
+/// A past-data export of everything: every month from January of `fromYear` up to the
+/// newest month the server has (the run's day is the first of the month after it), every
+/// index kind and every comment, into `hostFolder`.
+ExportSelection everythingFrom(int fromYear, int newestYear, int newestMonth,
+                               const fs::path& hostFolder);
 
 /// Regular files below `folder`.
 std::size_t countFiles(const fs::path& folder);

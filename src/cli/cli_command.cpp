@@ -13,7 +13,6 @@
 #include "cli/terminal_ui.h"
 #include "export/data_file_names.h"
 #include "export/export_run.h"
-#include "export/export_state.h"
 #include "export/host_folder.h"
 #include "export/selection_check.h"
 #include "export/this_week.h"
@@ -262,9 +261,6 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
     ui.setPastData(check.ThisWeekMode == 0);
     try {
         CoreContext ctx = session.context();
-        std::optional<DataCache> cache =
-            openDataCache(session.appFolder, session.settings.memberHost, session.cacheUsed);
-        ctx.dataCache = cache ? &*cache : nullptr;
         ExportRequest request = given;
         bool daysMissing = false;  // the discovery failed part-way
         if (request.thisWeek) {
@@ -292,10 +288,13 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
                 request.days.push_back(dayKeyOf(day));
             }
         }
-        ExportState state;
-        state.MonthFileTemplates = makeMonthFileTemplates(static_cast<int>(env.today.year()));
         const ExportResult result =
-            TFJV_CsvOut(ctx, state, makeSelection(request, check, hostFolder, env.today), &ui);
+            runExportJob(ctx,
+                         {.selection = makeSelection(request, check, hostFolder, env.today),
+                          .appFolder = session.appFolder,
+                          .useCache = session.cacheUsed,
+                          .confirm = false},
+                         &ui);
         switch (result.outcome) {
             case ExportOutcome::Finished:
                 // The run has named its problems; a scheduler must not count it a success.

@@ -134,7 +134,7 @@ class TableFiller final : public TableRowSink {
         }
         taken_ = table;
         key_ = std::string(key);
-        LogOut(ctx_.ui, ctx_.log, progressLine(key, state_.ThisWeekMode != 0));
+        LogOut(ctx_.ui, ctx_.log, progressLine(key, file_.dayFile));
         return true;
     }
 

@@ -20,6 +20,7 @@
 #include "export/race_keys.h"
 #include "services/activity.h"
 #include "services/core_context.h"
+#include "services/data_cache.h"
 
 namespace kestrova {
 
@@ -76,23 +77,18 @@ class ExportRun {
           selection_(selection),
           progress_(progress),
           host_(host),
-          result_(result) {}
+          result_(result),
+          planned_(plannedFiles()) {}
 
-    std::size_t plannedFiles() const {
-        if (selection_.ThisWeekMode != 0) {
-            return selection_.dayPages.size();
-        }
-        std::size_t months = 0;
-        for (const auto& monthTemplate : state_.MonthFileTemplates) {
-            if (monthTemplate.size() >= 4 && monthTemplate.substr(2, 2) >= selection_.StartYear) {
-                months += kMonthsPerYear;
-            }
-        }
-        return months;
-    }
+    /// The data files the run may read, in order: a past-data run usually ends earlier, at
+    /// the first month the server does not have yet.
+    const std::vector<std::string>& planned() const { return planned_; }
 
+    ExportOutcome run() { return selection_.ThisWeekMode == 0 ? pastPass() : thisWeekPass(); }
+
+  private:
     ExportOutcome pastPass() {
-        const std::vector<std::string> names = monthFileNames();
+        const std::vector<std::string>& names = planned_;
         for (std::size_t at = 0; at < names.size(); ++at) {
             const std::string& fileName = names[at];
             const auto download = fetch(fileName, nextOf(names, at));
@@ -117,7 +113,7 @@ class ExportRun {
     }
 
     ExportOutcome thisWeekPass() {
-        const std::vector<std::string>& pages = selection_.dayPages;
+        const std::vector<std::string>& pages = planned_;
         for (std::size_t at = 0; at < pages.size(); ++at) {
             const std::string& page = pages[at];
             const auto download = fetch(page, nextOf(pages, at));
@@ -142,6 +138,7 @@ class ExportRun {
         return ExportOutcome::Finished;
     }
 
+  public:
     /// A run that ends before its work is done: names the month or day it left part-way
     /// (only when a file of it was written or tried).
     void noteIncomplete() {
@@ -157,14 +154,17 @@ class ExportRun {
         std::string key;
     };
 
-    /// The month files of the selected years, in order.
-    std::vector<std::string> monthFileNames() const {
+    /// The selected days, or the month files of the selected years.
+    std::vector<std::string> plannedFiles() const {
+        if (selection_.ThisWeekMode != 0) {
+            return selection_.dayPages;
+        }
         std::vector<std::string> names;
         for (const auto& monthTemplate : state_.MonthFileTemplates) {
             if (monthTemplate.empty()) {
                 break;
             }
-            if (monthTemplate.substr(2, 2) < state_.StartYear) {
+            if (monthTemplate.substr(2, 2) < selection_.StartYear) {
                 continue;
             }
             for (int month = 1; month <= kMonthsPerYear; ++month) {
@@ -326,7 +326,8 @@ class ExportRun {
     ExportResult& result_;
     std::size_t downloads_ = 0;
     std::string lastMonth_;  ///< yyyymm of the last month file read
-    std::string current_;    ///< the month or day being written
+    std::vector<std::string> planned_;
+    std::string current_;  ///< the month or day being written
     std::int64_t filesAtPeriodStart_ = 0;
     std::int64_t failedAtPeriodStart_ = 0;
     std::optional<DataFilePrefetch> ahead_;
@@ -385,16 +386,24 @@ std::string unfinishedWorkNotice(const ExportResult& result) {
     return text + "\r\n\r\n詳しくは画面の記録とログを確認して下さい。";
 }
 
-}  // namespace
+/// Puts a value back as it was when the scope ends, however it ends.
+template <class T>
+class RestoreOnExit {
+  public:
+    explicit RestoreOnExit(T& value) : value_(value), saved_(value) {}
+    RestoreOnExit(const RestoreOnExit&) = delete;
+    RestoreOnExit& operator=(const RestoreOnExit&) = delete;
+    ~RestoreOnExit() { value_ = std::move(saved_); }
 
+  private:
+    T& value_;
+    T saved_;
+};
+
+/// TFJV_CsvOut, the run.
 ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
-                         ExportProgress* progress) {
-    ExportProgress silent;
-    ExportProgress& report = progress ? *progress : silent;
+                         ExportProgress& report) {
     ctx.log.TraceLog(kRunTag);
-    state.ThisWeekMode = selection.ThisWeekMode;
-    state.StartYear = selection.StartYear;
-
     ExportResult result;
     std::optional<HostWriter> host = openHostFolder(ctx, selection, result);
     if (result.outcome == ExportOutcome::HostFolderBusy) {
@@ -410,11 +419,11 @@ ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelec
         return result;
     }
     ExportRun run(ctx, state, selection, report, *host, result);
-    report.runStarted(run.plannedFiles());
+    report.runStarted(run.planned().size());
 
     // A download waits for the network: the user's stop must reach it there too.
-    const HttpOptions plainHttp = ctx.http;
-    ctx.http.breathe = [&report, breathe = plainHttp.breathe] {
+    const RestoreOnExit<HttpOptions> restoreHttp(ctx.http);
+    ctx.http.breathe = [&report, breathe = ctx.http.breathe] {
         if (breathe) {
             breathe();
         }
@@ -423,7 +432,7 @@ ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelec
         }
     };
     try {
-        result.outcome = state.ThisWeekMode == 0 ? run.pastPass() : run.thisWeekPass();
+        result.outcome = run.run();
         if (result.outcome == ExportOutcome::Aborted) {
             ctx.ui.info(kDownloadFailureNotice);
         }
@@ -436,7 +445,6 @@ ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelec
         result.outcome = ExportOutcome::Aborted;
         result.reason = describeError(e);
     }
-    ctx.http = plainHttp;
     if (result.filesWritten > 0) {
         host->flush(ctx.log, kRunTag);
     }
@@ -455,8 +463,10 @@ ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelec
     return result;
 }
 
+/// The export button's part once lst_ThisW_Chk has passed: the folder notice, the
+/// confirmation question(s), the run and its last box.
 ExportResult confirmAndExport(CoreContext& ctx, ExportState& state,
-                              const ExportSelection& selection, ExportProgress* progress) {
+                              const ExportSelection& selection, ExportProgress& progress) {
     ExportResult refused;
     try {
         if (const auto problem = hostFolderProblem(selection.hostFolder)) {
@@ -493,6 +503,23 @@ ExportResult confirmAndExport(CoreContext& ctx, ExportState& state,
         refused.reason = describeError(e);
         return refused;
     }
+}
+
+}  // namespace
+
+ExportResult runExportJob(CoreContext& ctx, const ExportJob& job, ExportProgress* progress) {
+    ExportProgress silent;
+    ExportProgress& report = progress ? *progress : silent;
+    std::optional<DataCache> cache =
+        job.appFolder.empty() ? std::nullopt
+                              : openDataCache(job.appFolder, ctx.memberServer.host(), job.useCache);
+    const RestoreOnExit<DataCache*> restoreCache(ctx.dataCache);
+    ctx.dataCache = cache ? &*cache : nullptr;
+    // The run's own fields; the month files reach to the year of the run's day.
+    ExportState state;
+    state.MonthFileTemplates = makeMonthFileTemplates(static_cast<int>(job.selection.today.year()));
+    return job.confirm ? confirmAndExport(ctx, state, job.selection, report)
+                       : TFJV_CsvOut(ctx, state, job.selection, report);
 }
 
 }  // namespace kestrova

@@ -101,24 +101,29 @@ class ExportProgress {
     virtual bool stopRequested() { return false; }
 };
 
-/// TFJV_CsvOut, the run: downloads every month from StartYear on (until the first month the
-/// server does not have) or every selected day, and writes each day's comment and index
-/// files into the host folder. Reports through the activity list; a run that does not
-/// finish ends it with the reason, how far it got and "出力処理を中止しました。" (a failed
-/// download shows the failure notice first). Asks nothing: the command line calls it
-/// directly. Never ends NotStarted.
-ExportResult TFJV_CsvOut(CoreContext& ctx, ExportState& state, const ExportSelection& selection,
-                         ExportProgress* progress = nullptr);
+/// One export, as every front end starts it.
+struct ExportJob {
+    ExportSelection selection;
+    /// The application folder whose download cache ("appdata/cache") the run reads and
+    /// fills; empty, or `useCache` false: no cache.
+    std::filesystem::path appFolder;
+    bool useCache = true;
+    /// The window's way: the folder notice and the confirmation questions first, and a last
+    /// box ("出力完了しました。", or a warning that says what was not written; nothing after a
+    /// stopped or aborted run, whose notice has been shown). The command line asks nothing.
+    bool confirm = false;
+};
 
-/// The export button once the caller has logged its entry and lst_ThisW_Chk has passed:
-/// the folder notice (an empty box, or a folder without the host program: nothing is
-/// written there), the confirmation question(s), the run and its last box: "出力完了しました。"
-/// when everything was written, a warning that says what was not, nothing after an aborted
-/// or stopped run (its notice has been shown). The window sets the wait cursor through
+/// The export (TFJV_CsvOut, after cmd_TFJVOut_Click's questions when `job.confirm`): opens
+/// the download cache, plans the data files (the month files from StartYear to the year of
+/// `selection.today`, or the selected days), downloads each and writes each day's comment
+/// and index files into the host folder. Reports through the activity list; a run that does
+/// not finish ends it with the reason, how far it got and "出力処理を中止しました。" (a failed
+/// download shows the failure notice first). The window sets the wait cursor through
 /// `progress` (runStarted / runEnded). NotStarted when the folder is refused or a question
 /// was answered No.
-ExportResult confirmAndExport(CoreContext& ctx, ExportState& state,
-                              const ExportSelection& selection, ExportProgress* progress = nullptr);
+ExportResult runExportJob(CoreContext& ctx, const ExportJob& job,
+                          ExportProgress* progress = nullptr);
 
 /// The second question before a past-data run: the run can be stopped, and what then stays.
 inline constexpr std::string_view kPastDataStopQuestion =

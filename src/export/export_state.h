@@ -21,13 +21,9 @@ struct WriterResult {
     std::int64_t failedFiles = 0;  ///< files that could not be written
 };
 
-/// The window fields an export reads and writes, owned by the front end for the life of
-/// the program. The names are the system's own.
+/// The fields one export run reads and writes (the window's fields in the system's own
+/// names); the run's selection holds ThisWeekMode and StartYear.
 struct ExportState {
-    /// 0: a past-data range is exported; 1: this week's meeting days.
-    std::int16_t ThisWeekMode = 0;
-    /// Two-digit year of the chosen past-data entry, "" otherwise.
-    std::string StartYear;
     /// "TF10mm.html" up to this year's template; "mm" stands for the month.
     std::vector<std::string> MonthFileTemplates;
     /// The rows of the last downloaded data file.

@@ -32,7 +32,6 @@
 #include "export/selection_check.h"
 #include "services/activity.h"
 #include "services/core_context.h"
-#include "services/data_cache.h"
 #include "services/ini_file.h"
 #include "services/start_up.h"
 #include "ui/about_window.h"
@@ -772,16 +771,14 @@ void frmTFLink::cmd_TFJVOut_Click() {
     progress_ = std::make_unique<Progress>(*this);
     // The worker gets copies of everything it reads, and its own run state: nothing it
     // touches is the window's but the progress it reports to.
+    ExportJob job{.selection = std::move(selection),
+                  .appFolder = appFolder_,
+                  .useCache = settings_.dataCache,
+                  .confirm = true};
     exportThread_.reset(QThread::create([&log = log_, ui = ui_, settings = settings_,
-                                         appFolder = appFolder_, progress = progress_.get(),
-                                         selection = std::move(selection)] {
+                                         progress = progress_.get(), job = std::move(job)] {
         CoreContext ctx(log, *ui, settings);
-        std::optional<DataCache> cache =
-            openDataCache(appFolder, settings.memberHost, settings.dataCache);
-        ctx.dataCache = cache ? &*cache : nullptr;
-        ExportState state;
-        state.MonthFileTemplates = makeMonthFileTemplates(static_cast<int>(selection.today.year()));
-        progress->result = confirmAndExport(ctx, state, selection, progress);
+        progress->result = runExportJob(ctx, job, progress);
     }));
     connect(exportThread_.get(), &QThread::finished, this, &frmTFLink::exportEnded);
     exportThread_->start();

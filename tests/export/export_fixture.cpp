@@ -50,7 +50,6 @@ ExportTest::ExportTest() : host(dir / "TFJV"), server(serverOptions()) {
     server.start();
     ctx = std::make_unique<CoreContext>(log, ui, MemberServer(server.hostPort(), "10"),
                                         shortTimeouts());
-    state.MonthFileTemplates = makeMonthFileTemplates(2026);
 }
 
 ExportTest::~ExportTest() {
@@ -64,6 +63,15 @@ ExportSelection ExportTest::pastSelection(std::string startYear) const {
     selection.hostFolder = host;
     selection.today = kToday;
     return selection;
+}
+
+ExportResult ExportTest::run(const ExportSelection& selection, ExportProgress* progress) {
+    return runExportJob(*ctx, {.selection = selection, .appFolder = {}, .confirm = false},
+                        progress);
+}
+
+ExportResult ExportTest::confirmAndRun(const ExportSelection& selection, ExportProgress* progress) {
+    return runExportJob(*ctx, {.selection = selection, .appFolder = {}, .confirm = true}, progress);
 }
 
 ExportSelection ExportTest::weekSelection(std::vector<std::string> pages) const {

@@ -32,14 +32,19 @@ sample::DataFile makeFile(std::string headerCell, std::vector<sample::Record> re
 inline constexpr std::chrono::year_month_day kToday{std::chrono::year(2015) / 3 / 10};
 
 /// A sample server on a free loopback port (month files up to 2015-02, this week
-/// 2015-02-07), a host folder with TFJV.EXE and the host's comment folders, and a context whose messages
-/// land in a RecordingUi.
+/// 2015-02-07), a host folder with TFJV.EXE and the host's comment folders, and a context whose
+/// messages land in a RecordingUi.
 class ExportTest : public ::testing::Test {
   protected:
     ExportTest();
     ~ExportTest() override;
 
     ExportSelection pastSelection(std::string startYear) const;
+    /// The export as the command line starts it (no questions), without the download cache.
+    ExportResult run(const ExportSelection& selection, ExportProgress* progress = nullptr);
+    /// The export as the window starts it: the folder notice, the questions, the last box.
+    ExportResult confirmAndRun(const ExportSelection& selection,
+                               ExportProgress* progress = nullptr);
     ExportSelection weekSelection(std::vector<std::string> pages) const;
 
     /// Every file the run wrote below the host folder: path relative to it ("/"-separated) and

@@ -36,7 +36,6 @@ TEST_F(DataDownload, ProbeAndMissingFileLeaveTableAndRequestAlone) {
 
 TEST_F(DataDownload, ReadsTheHeaderKeyAndCountsRecords) {
     server.setDataFile("TF150207.html", makeFile("  20150207  ", {}));
-    state.ThisWeekMode = 1;
     const TFDataResult result = Get_TFData(*ctx, state, "TF150207.html", false);
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.key, "20150207");  // no ":": the whole trimmed cell

@@ -23,26 +23,27 @@ class DownloadCache : public ExportTest {
   protected:
     DownloadCache() { selection.commentEntries.fill(true); }
 
+    using ExportTest::run;
     Files run() {
         for (const char* folder : {"KSTR_DATA", "MY_DATA/YOS_COM/2015", "MY_DATA/KEK_COM/2015"}) {
             fs::remove_all(host / folder);
         }
         ui = RecordingUi();
-        ctx->dataCache = cache ? &*cache : nullptr;
-        EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished)
-            << logText();
+        const ExportResult result = runExportJob(
+            *ctx,
+            {.selection = selection, .appFolder = app, .useCache = useCache, .confirm = false});
+        EXPECT_EQ(result.outcome, ExportOutcome::Finished) << logText();
         return hostFiles();
     }
 
     /// Without cache and without offering compression: what the program always wrote.
     Files plainRun() {
-        std::optional<DataCache> none;
-        std::swap(none, cache);
+        useCache = false;
         const bool offered = ctx->http.offerCompression;
         ctx->http.offerCompression = false;
         Files files = run();
         ctx->http.offerCompression = offered;
-        std::swap(none, cache);
+        useCache = true;
         return files;
     }
 
@@ -60,7 +61,10 @@ class DownloadCache : public ExportTest {
         s.indexCodes = {"010", "250", "470"};
         return s;
     }();
-    fs::path cacheFolder = dir / "app" / "appdata" / "cache";
+    fs::path app = dir / "app";
+    bool useCache = true;
+    fs::path cacheFolder = app / "appdata" / "cache";
+    /// The cache the runs use, as a look into it.
     std::optional<DataCache> cache{DataCache(cacheFolder, server.hostPort())};
 };
 
@@ -108,7 +112,9 @@ TEST_F(DownloadCache, ADamagedEntryIsDownloadedAgain) {
 TEST_F(DownloadCache, ABodyThatLiesAboutItsCompressionIsADownloadFailure) {
     server.addFault({.path = dataPath("TF1501.html"), .kind = sample::FaultKind::BadEncoding});
     ui = RecordingUi();
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Aborted);
+    EXPECT_EQ(
+        runExportJob(*ctx, {.selection = selection, .appFolder = app, .confirm = false}).outcome,
+        ExportOutcome::Aborted);
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_NE(ui.warnings[0].find("圧縮の形式が正しくありません"), std::string::npos)
         << ui.warnings[0];

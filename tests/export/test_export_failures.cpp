@@ -51,8 +51,7 @@ TEST_F(ExportFailure, CutBodyMidRunKeepsEarlierDaysAndAborts) {
     server.addFault(
         {.path = dataPath("TF1502.html"), .kind = sample::FaultKind::CutBody, .afterBytes = 300});
 
-    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(pastSelection("15"))).outcome,
-              ExportOutcome::Aborted);
+    EXPECT_EQ(confirmAndRun(indexesOf(pastSelection("15"))).outcome, ExportOutcome::Aborted);
 
     EXPECT_TRUE(endsWithAbort());
     // Why, and how far the run got, before the abort line.
@@ -92,7 +91,7 @@ class MissingMonth : public ExportFailure {
 TEST_F(MissingMonth, TheNewestMonthMissingEndsThePassAndNamesTheLastMonthWritten) {
     selection.today = std::chrono::year(2016) / 8 / 5;  // July is last month
 
-    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    const ExportResult result = run(selection);
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
@@ -108,7 +107,7 @@ TEST_F(MissingMonth, TheNewestMonthMissingEndsThePassAndNamesTheLastMonthWritten
 TEST_F(MissingMonth, AMonthMissingBeforeLastMonthIsAGapInTheServersData) {
     selection.today = std::chrono::year(2016) / 10 / 1;  // August and September should be there
 
-    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    const ExportResult result = run(selection);
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
@@ -123,7 +122,7 @@ TEST_F(MissingMonth, AMonthMissingBeforeLastMonthIsAGapInTheServersData) {
 TEST_F(ExportFailure, MissingFirstMonthWritesNothingAndSaysWhatIsMissing) {
     ExportSelection selection = indexesOf(pastSelection("15"));
     server.removeDataFile("TF1501.html");
-    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    const ExportResult result = run(selection);
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
     EXPECT_EQ(ui.activityMessages(),
               (std::vector<std::string>{
@@ -140,7 +139,7 @@ TEST_F(ExportFailure, ServerErrorOnADayFileAbortsInsteadOfReusingThePreviousRows
     server.addFault({.path = dataPath("TF150208.html"), .status = 500});
     ExportSelection selection = indexesOf(weekSelection({"TF150207.html", "TF150208.html"}));
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Aborted);
+    EXPECT_EQ(run(selection).outcome, ExportOutcome::Aborted);
 
     EXPECT_TRUE(endsWithAbort());
     EXPECT_EQ(ui.infos, std::vector<std::string>{std::string(kFailureNotice)});
@@ -151,8 +150,7 @@ TEST_F(ExportFailure, ServerErrorOnADayFileAbortsInsteadOfReusingThePreviousRows
 
     // A missing day file is no download either.
     ui = RecordingUi();
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(weekSelection({"TF150209.html"}))).outcome,
-              ExportOutcome::Aborted);
+    EXPECT_EQ(run(indexesOf(weekSelection({"TF150209.html"}))).outcome, ExportOutcome::Aborted);
     EXPECT_TRUE(endsWithAbort());
 }
 
@@ -161,7 +159,7 @@ TEST_F(ExportFailure, OversizedPageAbortsWithoutTouchingThatMonthsFiles) {
                      .kind = sample::FaultKind::OversizedTable,
                      .rows = 10001});
     const ExportSelection selection = indexesOf(pastSelection("15"));
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Aborted);
+    EXPECT_EQ(run(selection).outcome, ExportOutcome::Aborted);
     EXPECT_TRUE(endsWithAbort());
 
     std::map<std::string, std::string> january;
@@ -180,7 +178,7 @@ TEST_F(ExportFailure, BlockedFoldersFailTheirFilesAndTheRunSaysSo) {
     ExportSelection selection = indexesOf(weekSelection({"TF150207.html"}));
     selection.commentEntries[1] = true;
 
-    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    const ExportResult result = run(selection);
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
@@ -202,7 +200,7 @@ TEST_F(ExportFailure, ARunThatCouldNotWriteEveryFileEndsWithAWarningNotACompleti
                        makeFile("20150208:x", {makeRecord("2015020706010101", "01")}));
     ExportSelection selection = indexesOf(weekSelection({"TF150207.html", "TF150208.html"}));
 
-    const ExportResult result = confirmAndExport(*ctx, state, selection);
+    const ExportResult result = confirmAndRun(selection);
 
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
     EXPECT_FALSE(result.complete());
@@ -221,7 +219,7 @@ TEST_F(ExportFailure, FilesNotWrittenAreCountedAsFilesNotAsCalls) {
     ExportSelection selection = pastSelection("15");
     selection.commentEntries[0] = true;
 
-    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    const ExportResult result = run(selection);
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(result.filesFailed, 4);  // three meetings on the 4th, one on the 5th
@@ -237,7 +235,7 @@ TEST_F(ExportFailure, FileThatCannotBeReplacedKeepsWhatWasThereAndLeavesNoScraps
     ExportSelection selection = weekSelection({"TF150207.html"});
     selection.indexCodes = {"010", "020"};
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(run(selection).outcome, ExportOutcome::Finished);
 
     const auto files = hostFiles();
     EXPECT_EQ(files.size(), 2u) << "stray temporary file?";
@@ -255,7 +253,7 @@ TEST_F(ExportFailure, RecordsWithBadKeysAreSkippedAndNothingLandsOutsideTheHostF
     ExportSelection selection = indexesOf(pastSelection("15"));
     selection.commentEntries = {true, true, true, true, true, true, true, true, true, true};
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(run(selection).outcome, ExportOutcome::Finished);
 
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.at(3), "レースキー・日付・値が正しくないデータ 2件を読み飛ばしました...");
@@ -269,7 +267,7 @@ TEST_F(ExportFailure, RecordsWithBadKeysAreSkippedAndNothingLandsOutsideTheHostF
 TEST_F(ExportFailure, ConfirmationGatesTheRun) {
     ExportSelection noFolder = indexesOf(weekSelection({"TF150207.html"}));
     noFolder.hostFolder.clear();
-    EXPECT_EQ(confirmAndExport(*ctx, state, noFolder).outcome, ExportOutcome::NotStarted);
+    EXPECT_EQ(confirmAndRun(noFolder).outcome, ExportOutcome::NotStarted);
     EXPECT_EQ(ui.infos, std::vector<std::string>{
                             "[TARGET frontier JV] のインストールフォルダが未設定です。"});
     EXPECT_TRUE(ui.questions.empty());
@@ -277,8 +275,7 @@ TEST_F(ExportFailure, ConfirmationGatesTheRun) {
     ui = RecordingUi();
     ui.setNextAnswer(Answer::Yes);
     ui.setNextAnswer(Answer::No);
-    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(pastSelection("15"))).outcome,
-              ExportOutcome::NotStarted);
+    EXPECT_EQ(confirmAndRun(indexesOf(pastSelection("15"))).outcome, ExportOutcome::NotStarted);
     EXPECT_EQ(ui.questions.size(), 2u);
     // The run can be stopped, and the question says so.
     EXPECT_NE(ui.questions[1].find("「中止」ボタンで中止できます"), std::string::npos);
@@ -290,14 +287,14 @@ TEST_F(ExportFailure, ConfirmationGatesTheRun) {
     TempDir elsewhere;
     ExportSelection notHost = indexesOf(weekSelection({"TF150207.html"}));
     notHost.hostFolder = elsewhere.path();
-    EXPECT_EQ(confirmAndExport(*ctx, state, notHost).outcome, ExportOutcome::NotStarted);
+    EXPECT_EQ(confirmAndRun(notHost).outcome, ExportOutcome::NotStarted);
     EXPECT_EQ(ui.infos, std::vector<std::string>{std::string(kNotAHostFolder) + "\r\n" +
                                                  pathText(elsewhere.path())});
     EXPECT_TRUE(ui.questions.empty());
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
 
     ui = RecordingUi();
-    EXPECT_EQ(confirmAndExport(*ctx, state, indexesOf(weekSelection({"TF150207.html"}))).outcome,
+    EXPECT_EQ(confirmAndRun(indexesOf(weekSelection({"TF150207.html"}))).outcome,
               ExportOutcome::Finished);
     EXPECT_EQ(ui.questions, std::vector<std::string>{
                                 "今週データを出力します。\r\n既にあるデータは上書きされます。"
@@ -320,7 +317,7 @@ struct StopAfterDays : ExportProgress {
 TEST_F(ExportFailure, AStopEndsTheRunBetweenFilesWithTheAbortLine) {
     ExportSelection selection = indexesOf(pastSelection("15"));
     StopAfterDays stop(1);
-    const ExportResult result = confirmAndExport(*ctx, state, selection, &stop);
+    const ExportResult result = confirmAndRun(selection, &stop);
     EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
     EXPECT_TRUE(endsWithAbort());
     // The line before names the month the stop cut short: its first day is written.
@@ -342,7 +339,7 @@ TEST_F(ExportFailure, AStopEndsTheRunBetweenFilesWithTheAbortLine) {
 
 TEST_F(ExportFailure, AStopBetweenMonthsNamesTheLastMonthWrittenWhole) {
     StopAfterDays stop(2);  // both days of January
-    const ExportResult result = TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15")), &stop);
+    const ExportResult result = run(indexesOf(pastSelection("15")), &stop);
     EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
     const auto messages = ui.activityMessages();
     EXPECT_EQ(messages.at(messages.size() - 2), "2015年01月分まで出力しました。");
@@ -353,7 +350,7 @@ TEST_F(ExportFailure, AStopBetweenMonthsNamesTheLastMonthWrittenWhole) {
     writeFile(host / "KSTR_DATA", "not a folder");
     ui = RecordingUi();
     StopAfterDays again(2);
-    const ExportResult blocked = TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15")), &again);
+    const ExportResult blocked = run(indexesOf(pastSelection("15")), &again);
     EXPECT_EQ(blocked.lastComplete, "");
     EXPECT_EQ(blocked.periodsWritten, 0u);
     const auto lines = ui.activityMessages();
@@ -374,8 +371,7 @@ struct StopAtFile : ExportProgress {
 // The next month is fetched while the one before is written: still asked once, its lines
 // still come in its turn, and a stop does not wait for it.
 TEST_F(ExportFailure, TheNextFileIsFetchedOnceAndReadInItsTurn) {
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15"))).outcome,
-              ExportOutcome::Finished);
+    EXPECT_EQ(run(indexesOf(pastSelection("15"))).outcome, ExportOutcome::Finished);
     for (const char* name : {"TF1501.html", "TF1502.html", "TF1503.html"}) {
         EXPECT_EQ(server.requestCount(dataPath(name)), 1u) << name;
     }
@@ -399,8 +395,7 @@ TEST_F(ExportFailure, AStopDoesNotWaitForTheFileFetchedAhead) {
                      .delay = std::chrono::seconds(20)});
     StopAtFile stop("TF1502.html");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexesOf(pastSelection("15")), &stop).outcome,
-              ExportOutcome::Stopped);
+    EXPECT_EQ(run(indexesOf(pastSelection("15")), &stop).outcome, ExportOutcome::Stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_TRUE(endsWithAbort());
     EXPECT_TRUE(ui.warnings.empty());

@@ -73,7 +73,7 @@ TEST_F(GoldenExport, PastDataWritesEveryFileByteForByteUntilTheFirstMissingMonth
     lines.push_back("2015年02月分までの蓄積データを出力しました。");
     lines.push_back("出力処理を終了しました。");
 
-    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    const ExportResult result = run(selection);
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(ui.activityMessages(), lines);
@@ -108,7 +108,7 @@ TEST_F(GoldenExport, SpotChecksOfTheLineLayout) {
     ExportSelection selection = pastSelection("15");
     selection.commentEntries = kAllComments;
     selection.indexCodes = {"010"};
-    ASSERT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
+    ASSERT_EQ(run(selection).outcome, ExportOutcome::Finished);
     const auto written = hostFiles();
 
     EXPECT_EQ(iconvFromCp932(written.at("MY_DATA/YOS_COM/2015/YC06155C.DAT")),
@@ -140,7 +140,7 @@ TEST_F(GoldenExport, ThisWeekWithOnlyPredictionCommentsWritesNoResultOrIndexFile
     expectGroup(goldenWeekDay(), "20150207", selection);
     lines.push_back("出力処理を終了しました。");
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(run(selection).outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(ui.activityMessages(), lines);
     EXPECT_EQ(hostFiles(), files);
@@ -161,7 +161,7 @@ TEST_F(GoldenExport, DayWithoutValidRecordsKeepsItsFilesAndSaysSo) {
     selection.commentEntries[8] = true;
     selection.indexCodes = {"010", "470"};
 
-    const ExportResult result = TFJV_CsvOut(*ctx, state, selection);
+    const ExportResult result = run(selection);
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(ui.activityMessages(),
@@ -192,7 +192,7 @@ TEST_F(GoldenExport, FourMeetingsOnOneDayGiveFourFilesInPageOrder) {
     ExportSelection selection = weekSelection({"TF150214.html"});
     selection.commentEntries[0] = true;
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(run(selection).outcome, ExportOutcome::Finished);
 
     const auto written = hostFiles();
     ASSERT_EQ(written.size(), 4u);
@@ -214,8 +214,9 @@ TEST_F(GoldenExport, PastDataGoesOnPastTheYear2020) {
     server.setDataFile("TF2101.html", makeFile("202101:x", {makeRecord("2021010506010101", "01")}));
     ExportSelection selection = pastSelection("20");
     selection.indexCodes = {"010"};
+    selection.today = std::chrono::year(2021) / 3 / 10;  // the months reach to the run's year
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(run(selection).outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(hostFiles(),
               (std::map<std::string, std::string>{
@@ -231,7 +232,7 @@ TEST_F(GoldenExport, RewritingReplacesOldFilesWhole) {
     ExportSelection selection = weekSelection({"TF150207.html"});
     selection.indexCodes = {"010"};
 
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(run(selection).outcome, ExportOutcome::Finished);
 
     EXPECT_EQ(readFile(host / "KSTR_DATA" / "2015" / "KSTR010_150207.CSV"),
               "201502070601010101,63.01,70.01\r\n201502070601010207,63.07,70.07\r\n");

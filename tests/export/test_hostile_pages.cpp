@@ -55,8 +55,7 @@ TEST_F(HostilePage, ADayFileOfAnotherDayIsNotTheDayAskedFor) {
         EXPECT_FALSE(Get_TFData(*ctx, state, "TF150207.html", false).ok) << header;
         EXPECT_NE(failure().find("が要求したファイルと合いません"), std::string::npos) << failure();
     }
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexOnly(weekSelection({"TF150207.html"}))).outcome,
-              ExportOutcome::Aborted);
+    EXPECT_EQ(run(indexOnly(weekSelection({"TF150207.html"}))).outcome, ExportOutcome::Aborted);
     EXPECT_TRUE(hostFiles().empty());
 }
 
@@ -75,8 +74,7 @@ TEST_F(HostilePage, TheFirstTableWhoseHeaderFitsIsTheDataOthersAreLeftOut) {
     EXPECT_EQ(state.TFDataTable.cell(2, 1), "2015020706010102");
     EXPECT_EQ(state.TFDataTable.cell(3, 0), "");
 
-    ASSERT_EQ(TFJV_CsvOut(*ctx, state, indexOnly(weekSelection({"TF150207.html"}))).outcome,
-              ExportOutcome::Finished);
+    ASSERT_EQ(run(indexOnly(weekSelection({"TF150207.html"}))).outcome, ExportOutcome::Finished);
     EXPECT_EQ(hostFiles().size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(host / "KSTR_DATA" / "2020"));
 }
@@ -102,8 +100,7 @@ TEST_F(HostilePage, RecordsOfAnotherMonthInAMonthFileAreSkippedAndCounted) {
                                                             makeRecord("2020010406010101", "01"),
                                                             makeRecord("2015020106010101", "01")}));
     server.removeDataFile("TF1502.html");
-    EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexOnly(pastSelection("15"))).outcome,
-              ExportOutcome::Finished);
+    EXPECT_EQ(run(indexOnly(pastSelection("15"))).outcome, ExportOutcome::Finished);
     EXPECT_EQ(ui.activityMessages().at(3),
               "レースキー・日付・値が正しくないデータ 2件を読み飛ばしました...");
     const auto files = hostFiles();
@@ -122,7 +119,7 @@ TEST_F(HostilePage, CellsCannotForgeLinesFieldsOrCells) {
 
     ExportSelection selection = indexOnly(weekSelection({"TF150207.html"}));
     selection.commentEntries[0] = true;
-    ASSERT_EQ(TFJV_CsvOut(*ctx, state, selection).outcome, ExportOutcome::Finished);
+    ASSERT_EQ(run(selection).outcome, ExportOutcome::Finished);
 
     const auto files = hostFiles();
     EXPECT_EQ(files.at("KSTR_DATA/2015/KSTR010_150207.CSV"),
@@ -155,8 +152,7 @@ TEST_F(HostilePage, EndlessOrSwollenBodiesEndAtTheirLimitNotInMemory) {
         server.addFault(faults[i]);
         ui = RecordingUi();
         const auto before = server.bytesSent();
-        EXPECT_EQ(TFJV_CsvOut(*ctx, state, indexOnly(weekSelection({"TF150207.html"}))).outcome,
-                  ExportOutcome::Aborted);
+        EXPECT_EQ(run(indexOnly(weekSelection({"TF150207.html"}))).outcome, ExportOutcome::Aborted);
         EXPECT_NE(failure().find(reasons[i]), std::string::npos) << failure();
         // The client stopped reading soon after the limit.
         EXPECT_LT(server.bytesSent() - before, std::uint64_t{80} << 20) << reasons[i];
