@@ -21,7 +21,6 @@
 #include "services/app_settings.h"
 #include "services/core_context.h"
 #include "services/data_cache.h"
-#include "services/data_cache.h"
 #include "services/ini_file.h"
 #include "web/html_tables.h"
 #include "web/member_server.h"
