@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QRect>
 
+class QPushButton;
+class QString;
 class QWidget;
 
 namespace kestrova::ui {
@@ -31,7 +33,9 @@ QFont proportionalFont(double points);
 /// A colour in the platform's &H00BBGGRR form.
 QColor colourFromBgr(std::uint32_t bgr);
 
-/// Puts `widget` at a design rectangle.
-void placeAt(QWidget* widget, int left, int top, int width, int height, double dpi);
+/// Paints `caption` onto the face of `button` (colour &H00BBGGRR; alignment 0 left,
+/// 1 right, 2 centre; any other alignment becomes 0, also in the caller's variable).
+void paintButtonCaption(QPushButton& button, const QString& caption, std::uint32_t colour,
+                        int& alignment, int coloured);
 
 }  // namespace kestrova::ui

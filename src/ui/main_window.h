@@ -1,15 +1,10 @@
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <memory>
 
 #include <QDate>
-#include <QElapsedTimer>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -19,23 +14,17 @@
 #include "export/selection_check.h"
 #include "export/this_week.h"
 #include "services/app_settings.h"
+#include "ui/export_controller.h"
+#include "ui/main_window_layout.h"
+#include "ui/progress_line.h"
+#include "ui/week_discovery.h"
 
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QProgressBar;
 class QPushButton;
-class QThread;
-class QToolBar;
-class QToolButton;
 
 namespace kestrova::ui {
 
 class QtUserInterface;
-
-/// The item data role that carries a list entry's hidden code; the list shows only the text.
-inline constexpr int kHiddenCodeRole = Qt::UserRole + 1;
+struct WindowSettings;
 
 /// What the main window needs from start-up.
 struct MainWindowSetup {
@@ -47,9 +36,9 @@ struct MainWindowSetup {
 };
 
 /// The main window: the three selection lists, the host folder, the toolbar, the activity
-/// list and the export button. It only wires widgets to the core: the selection check, the
-/// meeting-day discovery and the export run are core calls. The discovery and the export
-/// run on worker threads, so the window paints and answers at any moment.
+/// list and the export button. It only wires widgets to the core: the selection check is a
+/// core call; the meeting-day discovery and the export run on worker threads (WeekDiscovery,
+/// ExportController), so the window paints and answers at any moment.
 class frmTFLink : public QWidget {
     Q_OBJECT
 
@@ -61,7 +50,7 @@ class frmTFLink : public QWidget {
     /// window is complete when loaded() is emitted.
     void Form_Load();
     bool isLoaded() const { return loaded_; }
-    bool isExporting() const { return exportThread_ != nullptr; }
+    bool isExporting() const { return export_.isRunning(); }
 
     /// The selection check: shows its message and moves the focus when it refuses.
     bool lst_ThisW_Chk();
@@ -82,8 +71,8 @@ class frmTFLink : public QWidget {
 
     /// What the last selection check decided (ThisWeekMode and StartYear also when refused).
     const SelectionCheckResult& lastCheck() const { return check_; }
-    const ExportResult& lastResult() const { return lastResult_; }
-    ExportOutcome lastOutcome() const { return lastResult_.outcome; }
+    const ExportResult& lastResult() const { return export_.lastResult(); }
+    ExportOutcome lastOutcome() const { return lastResult().outcome; }
 
     /// Offers a past year that has begun since the list was filled (the window may stay open
     /// over New Year); called at midnight.
@@ -100,25 +89,15 @@ class frmTFLink : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class Progress;
-
-    void buildControls();
-    void buildStatusArea();
     void InitF();
     void ToBar1_SET();
     void restoreSettings();
-    void restorePosition();
+    void restorePosition(const WindowSettings& saved);
     void startThisWeekDiscovery();
-    void thisWeekLoaded();
+    void thisWeekLoaded(const ThisWeekDays& week);
     void Form_Unload();
     void setExporting(bool running);
-    void exportEnded();
-    void progressStarted(std::size_t plannedFiles);
-    void progressFile(std::size_t index);
-    void progressFiles(std::int64_t filesWritten);
-    void progressEnded(const ExportResult& result);
-    QString progressText() const;
-    void showProgressText();
+    void exportDone(const ExportResult& result);
     void scheduleYearCheck();
     bool askToStopForClose();
     std::filesystem::path iniFile() const;
@@ -129,47 +108,17 @@ class frmTFLink : public QWidget {
     std::function<QDate()> today_;
     QtUserInterface* ui_;
     SelectionCheckResult check_;
-
-    QToolBar* ToBar1 = nullptr;
-    QPushButton* cmd_TFJVOut = nullptr;
-    QLabel* lbl_TTL1 = nullptr;
-    QListWidget* lst_ThisW = nullptr;
-    QLabel* lbl_TTL2 = nullptr;
-    QPushButton* cmd_On = nullptr;
-    QPushButton* cmd_Off = nullptr;
-    QListWidget* lst_DataSel = nullptr;
-    QListWidget* lst_YKcom = nullptr;
-    QGroupBox* Fra_TFJVOut = nullptr;
-    QLabel* lblTFJVTLT = nullptr;
-    QLineEdit* txt_TFJVPath = nullptr;
-    QPushButton* cmd_TFJV_SGN = nullptr;
-    QListWidget* lst_Log = nullptr;
-    std::array<QLabel*, 9> Lbl_Help{};
-    QProgressBar* prg_Export = nullptr;
-    QLabel* lbl_Progress = nullptr;
-    QPushButton* cmd_Stop = nullptr;
+    MainWindowControls controls_;
 
     bool loaded_ = false;
     bool abandoned_ = false;
     bool closeWhenIdle_ = false;
     bool unloaded_ = false;
-    std::unique_ptr<QThread> loadThread_;
-    ThisWeekDays week_;
-    std::atomic<bool> stopLoad_ = false;
-
-    std::unique_ptr<QThread> exportThread_;
-    /// Shared with the worker; its result is read only once the worker has ended.
-    std::unique_ptr<Progress> progress_;
-    ExportResult lastResult_;
-    bool waitCursor_ = false;
-    std::size_t plannedFiles_ = 0;
-    std::size_t filesDone_ = 0;
-    std::int64_t filesWritten_ = 0;
-    bool pastData_ = true;
-    QElapsedTimer elapsed_;
-    qint64 elapsedMs_ = 0;
-    QTimer clock_;
     QTimer midnight_;
+    // Destroyed first: the workers end while what they report to is still there.
+    WeekDiscovery discovery_;
+    ExportController export_;
+    ProgressLine progress_;
 };
 
 }  // namespace kestrova::ui

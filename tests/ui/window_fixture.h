@@ -13,6 +13,7 @@
 #include "base/ss_logging.h"
 #include "sample_server.h"
 #include "support/temp_dir.h"
+#include "ui/coded_list.h"
 #include "ui/main_window.h"
 
 namespace kestrova::test {
