@@ -201,9 +201,7 @@ void MainWindowTest::failedDayCheckEndsTheWindowWithoutSaving() {
     f.server.addFault(
         {.path = "/kestrova/tfdata2/TF261205.html", .kind = kestrova::sample::FaultKind::CutBody});
     const std::string before = kestrova::test::readFile(kestrova::settingsFile(f.appFolder.path()));
-    f.window = std::make_unique<kestrova::ui::frmTFLink>(kestrova::ui::MainWindowSetup{
-        f.log, f.appFolder.path(),
-        kestrova::loadServerSettings(kestrova::settingsFile(f.appFolder.path()))});
+    f.makeWindow();
     QSignalSpy abandoned(f.window.get(), &kestrova::ui::frmTFLink::loadAbandoned);
     f.window->Form_Load();
     f.window->show();
@@ -219,9 +217,7 @@ void MainWindowTest::closingWhileTheDaysAreLearntEndsTheirRequestsAndSaves() {
     f.server.addFault({.path = "/JRADB/accessD.html",
                        .kind = kestrova::sample::FaultKind::Slow,
                        .delay = std::chrono::milliseconds(20000)});
-    f.window = std::make_unique<kestrova::ui::frmTFLink>(kestrova::ui::MainWindowSetup{
-        f.log, f.appFolder.path(),
-        kestrova::loadServerSettings(kestrova::settingsFile(f.appFolder.path()))});
+    f.makeWindow();
     f.window->Form_Load();
     f.window->show();
     QTest::qWait(200);
@@ -439,16 +435,11 @@ void MainWindowTest::hostFolderBrowser() {
 void MainWindowTest::thisWeekExportRunsThroughConfirmationsToCompletion() {
     WindowFixture f;
     f.openWindow();
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
     const int week = currentYear() - 2010 + 1;
-    WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
-    WindowFixture::select(f.list("lst_DataSel"), {0, 1});
-    WindowFixture::select(f.list("lst_YKcom"), {0, 3});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
     Dialogs::setNextAnswer(Answer::Yes);
 
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);
+    f.startExport({.days = {week, week + 1}, .kinds = {0, 1}, .comments = {0, 3}});
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 60000);
 
     QCOMPARE(f.window->lastOutcome(), ExportOutcome::Finished);
     QCOMPARE(shownTexts(), (QStringList{kThisWeekQuestion, kDone}));
@@ -480,15 +471,11 @@ void MainWindowTest::thisWeekExportRunsThroughConfirmationsToCompletion() {
 void MainWindowTest::pastExportAsksTwiceAndNoLeavesEverythingAlone() {
     WindowFixture f;
     f.openWindow();
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
-    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2016)});
-    WindowFixture::select(f.list("lst_DataSel"), {0});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
     Dialogs::setNextAnswer(Answer::Yes);
     Dialogs::setNextAnswer(Answer::No);
 
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    f.startExport({.days = {pastRow(2016)}, .kinds = {0}});
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
     QCOMPARE(f.window->lastOutcome(), ExportOutcome::NotStarted);
     QCOMPARE(Dialogs::shown.size(), std::size_t{2});
     QVERIFY(Dialogs::shown.at(0).text.startsWith(QStringLiteral("過去データを出力します。")));
@@ -504,29 +491,21 @@ void MainWindowTest::pastExportAsksTwiceAndNoLeavesEverythingAlone() {
 void MainWindowTest::emptyHostFolderOnlyGivesItsNotice() {
     WindowFixture f;
     f.openWindow();
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
-    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2016)});
-    WindowFixture::select(f.list("lst_YKcom"), {0});
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    f.startExport({.days = {pastRow(2016)}, .comments = {0}, .hostFolder = QString()});
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
     QCOMPARE(shownTexts(), QStringList{kestrova::ui::qtText(kestrova::kHostFolderNotSet)});
     QVERIFY(f.activity().isEmpty());
 }
 
 void MainWindowTest::runDisablesTheButtonAndListsAndStopEndsItBetweenFiles() {
     // A slow link: each month file takes about a second to arrive.
-    WindowFixture f(2026, 6);
+    WindowFixture f(WindowFixture::newest(2026, 6));
     f.openWindow();
     f.server.addFault({.path = "/kestrova/tfdata2/TF2502.html",
                        .kind = kestrova::sample::FaultKind::Slow,
                        .delay = std::chrono::milliseconds(3000)});
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
-    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2025)});
-    WindowFixture::select(f.list("lst_DataSel"), {0});
-    WindowFixture::select(f.list("lst_YKcom"), {0});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
 
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    f.startExport({.days = {pastRow(2025)}, .kinds = {0}, .comments = {0}});
     QTRY_VERIFY_WITH_TIMEOUT(!f.activity().filter(QStringLiteral("予想コメント")).isEmpty(), 30000);
     auto* button = f.find<QPushButton>("cmd_TFJVOut");
     QVERIFY(!button->isEnabled());
@@ -542,7 +521,7 @@ void MainWindowTest::runDisablesTheButtonAndListsAndStopEndsItBetweenFiles() {
     auto* stop = f.find<QPushButton>("cmd_Stop");
     QVERIFY(stop->isEnabled());
     QTest::mouseClick(stop, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
 
     QCOMPARE(f.window->lastOutcome(), ExportOutcome::Stopped);
     QCOMPARE(f.activity().back(), kStopped);
@@ -562,16 +541,12 @@ void MainWindowTest::runDisablesTheButtonAndListsAndStopEndsItBetweenFiles() {
 }
 
 void MainWindowTest::closingDuringARunAsksAndWaitsForTheFileBeingWritten() {
-    WindowFixture f(2026, 6);
+    WindowFixture f(WindowFixture::newest(2026, 6));
     f.openWindow();
     f.server.addFault({.path = "/kestrova/tfdata2/TF2502.html",
                        .kind = kestrova::sample::FaultKind::Slow,
                        .delay = std::chrono::milliseconds(3000)});
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
-    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2025)});
-    WindowFixture::select(f.list("lst_DataSel"), {0});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    f.startExport({.days = {pastRow(2025)}, .kinds = {0}});
     QTRY_VERIFY_WITH_TIMEOUT(!f.activity().filter(QStringLiteral("選択データ")).isEmpty(), 30000);
 
     const std::size_t asked = Dialogs::shown.size();
@@ -586,7 +561,7 @@ void MainWindowTest::closingDuringARunAsksAndWaitsForTheFileBeingWritten() {
     f.window->close();
     // The run ends after the file being written; only then does the window go.
     QVERIFY(f.window->isVisible());
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
     QTRY_VERIFY(!f.window->isVisible());
     QCOMPARE(f.window->lastOutcome(), ExportOutcome::Stopped);
     QCOMPARE(Dialogs::shown.size(), asked + 2);  // no notice after the user chose to quit
@@ -601,17 +576,13 @@ void MainWindowTest::closeAnsweredAfterTheRunEndedStillCloses() {
     f.server.addFault({.path = "/kestrova/tfdata2/TF261205.html",
                        .kind = kestrova::sample::FaultKind::Slow,
                        .delay = std::chrono::milliseconds(1500)});
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
     const int week = currentYear() - 2010 + 1;
-    WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
-    WindowFixture::select(f.list("lst_DataSel"), {0});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    f.startExport({.days = {week, week + 1}, .kinds = {0}});
     QTRY_VERIFY(f.window->isExporting());
 
     Dialogs::whileShown = [&](const kestrova::ui::ShownBox& box) {
         if (box.text.startsWith(QStringLiteral("出力処理を実行中です。"))) {
-            QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
         }
     };
     f.window->close();
@@ -624,14 +595,10 @@ void MainWindowTest::closeAnsweredAfterTheRunEndedStillCloses() {
 void MainWindowTest::folderWithoutTheHostProgramIsRefusedBeforeAnythingIsWritten() {
     WindowFixture f;
     f.openWindow();
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
     TempDir typed;
     const int week = currentYear() - 2010 + 1;
-    WindowFixture::select(f.list("lst_ThisW"), {week});
-    WindowFixture::select(f.list("lst_DataSel"), {0});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(typed.path()));
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    f.startExport({.days = {week}, .kinds = {0}, .hostFolder = kestrova::ui::qtPath(typed.path())});
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
 
     QCOMPARE(f.window->lastOutcome(), ExportOutcome::NotStarted);
     QCOMPARE(shownTexts(),
@@ -645,13 +612,9 @@ void MainWindowTest::runThatCouldNotWriteEveryFileEndsWithAWarning() {
     WindowFixture f;
     f.openWindow();
     kestrova::test::writeFile(f.hostFolder / "KSTR_DATA", "not a folder");
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
     const int week = currentYear() - 2010 + 1;
-    WindowFixture::select(f.list("lst_ThisW"), {week});
-    WindowFixture::select(f.list("lst_DataSel"), {0});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    f.startExport({.days = {week}, .kinds = {0}});
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
 
     QCOMPARE(f.window->lastOutcome(), ExportOutcome::Finished);
     QVERIFY(!shownTexts().contains(kDone));
@@ -660,15 +623,10 @@ void MainWindowTest::runThatCouldNotWriteEveryFileEndsWithAWarning() {
 }
 
 void MainWindowTest::lastBoxFindsTheFinalFiguresUnderIt() {
-    WindowFixture f;
+    WindowFixture f(WindowFixture::newest(2026, 2));
     f.today = [] { return QDate(2026, 3, 10); };  // the server's newest month is last month
     f.openWindow();
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
     const int week = currentYear() - 2010 + 1;
-    WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
-    WindowFixture::select(f.list("lst_DataSel"), {0, 1});
-    WindowFixture::select(f.list("lst_YKcom"), {0, 1});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
     QString lineUnderTheBox;
     bool stopEnabled = true;
     Dialogs::whileShown = [&](const kestrova::ui::ShownBox& box) {
@@ -677,8 +635,8 @@ void MainWindowTest::lastBoxFindsTheFinalFiguresUnderIt() {
             stopEnabled = f.find<QPushButton>("cmd_Stop")->isEnabled();
         }
     };
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    f.startExport({.days = {week, week + 1}, .kinds = {0, 1}, .comments = {0, 1}});
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
 
     const std::size_t written =
         filesUnder(f.hostFolder / "KSTR_DATA") + filesUnder(f.hostFolder / "MY_DATA");
@@ -691,27 +649,22 @@ void MainWindowTest::lastBoxFindsTheFinalFiguresUnderIt() {
     QCOMPARE(f.find<QLabel>("lbl_Progress")->text(), lineUnderTheBox);
 
     // A past-data run ends at the newest month the server has: that is its whole.
-    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2026)});
     Dialogs::setNextAnswer(Answer::Yes);
     Dialogs::setNextAnswer(Answer::Yes);
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 30000);
+    f.startExport({.days = {pastRow(2026)}, .kinds = {0, 1}, .comments = {0, 1}});
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 2, 30000);
     QVERIFY2(lineUnderTheBox.startsWith(QStringLiteral("完了　2 / 2 か月")),
              qPrintable(lineUnderTheBox));
 }
 
 void MainWindowTest::stoppedRunSaysHowFarItGot() {
-    WindowFixture f(2026, 6);
+    WindowFixture f(WindowFixture::newest(2026, 6));
     f.openWindow();
     // March does not come before the stop: the stop does not wait for it.
     f.server.addFault({.path = "/kestrova/tfdata2/TF2603.html",
                        .kind = kestrova::sample::FaultKind::Slow,
                        .delay = std::chrono::milliseconds(30000)});
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
-    WindowFixture::select(f.list("lst_ThisW"), {pastRow(2026)});
-    WindowFixture::select(f.list("lst_DataSel"), {0});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+    f.startExport({.days = {pastRow(2026)}, .kinds = {0}});
     // February written, March awaited: the activity list goes quiet.
     QTRY_VERIFY_WITH_TIMEOUT(!f.activity().filter(QStringLiteral("2026年02月")).isEmpty(), 30000);
     for (qsizetype lines = -1; lines != f.activity().size();) {
@@ -719,7 +672,7 @@ void MainWindowTest::stoppedRunSaysHowFarItGot() {
         QTest::qWait(1000);
     }
     QTest::mouseClick(f.find<QPushButton>("cmd_Stop"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
 
     const QStringList lines = f.activity();
     QCOMPARE(lines.mid(lines.size() - 3),
@@ -846,12 +799,8 @@ void MainWindowTest::windowOpenOverNewYearOffersTheNewYear() {
     QVERIFY(days->item(days->count() - 1)->isSelected());
 
     // A run plans the months of the year it runs in.
-    QSignalSpy finished(f.window.get(), &kestrova::ui::frmTFLink::exportFinished);
-    WindowFixture::select(days, {pastRow(2027)});
-    WindowFixture::select(f.list("lst_DataSel"), {0});
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(f.hostFolder.path()));
-    QTest::mouseClick(f.find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    f.startExport({.days = {pastRow(2027)}, .kinds = {0}});
+    QTRY_COMPARE_WITH_TIMEOUT(f.exportsFinished(), 1, 30000);
     QCOMPARE(f.window->lastOutcome(), ExportOutcome::Finished);
     QCOMPARE(f.server.requestCount("/kestrova/tfdata2/TF2701.html"), std::size_t{1});
 }

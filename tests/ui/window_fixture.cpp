@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 #include "base/cp932.h"
@@ -13,20 +15,8 @@
 
 namespace kestrova::test {
 
-namespace {
-
-sample::ServerOptions serverOptions(int newestYear, int newestMonth) {
-    sample::ServerOptions options;
-    options.newestYear = newestYear;
-    options.newestMonth = newestMonth;
-    options.weekDays = {"20261205", "20261206"};
-    return options;
-}
-
-}  // namespace
-
-WindowFixture::WindowFixture(int newestYear, int newestMonth)
-    : server(serverOptions(newestYear, newestMonth)), log(makeAppLog(appFolder.path())) {
+WindowFixture::WindowFixture(sample::ServerOptions options)
+    : server(std::move(options)), log(makeAppLog(appFolder.path())) {
     server.start();
     log.LoggingLevel = kTrace;
     ui::Dialogs::answerAutomatically();
@@ -44,8 +34,16 @@ WindowFixture::WindowFixture(int newestYear, int newestMonth)
 }
 
 WindowFixture::~WindowFixture() {
+    finished_.reset();
     window.reset();
     server.stop();
+}
+
+sample::ServerOptions WindowFixture::newest(int year, int month) {
+    sample::ServerOptions options = FixedWeekServer::options();
+    options.newestYear = year;
+    options.newestMonth = month;
+    return options;
 }
 
 void WindowFixture::writeSettings(const QStringList& sysEnv, const QStringList& useOpt1) {
@@ -61,10 +59,17 @@ void WindowFixture::writeSettings(const QStringList& sysEnv, const QStringList& 
     writeFile(settingsFile(appFolder.path()), toCp932(text).bytes);
 }
 
-ui::frmTFLink& WindowFixture::openWindow() {
+ui::frmTFLink& WindowFixture::makeWindow() {
+    finished_.reset();
     window = std::make_unique<ui::frmTFLink>(ui::MainWindowSetup{
         log, appFolder.path(), loadServerSettings(settingsFile(appFolder.path())),
         [this] { return today(); }});
+    finished_ = std::make_unique<QSignalSpy>(window.get(), &ui::frmTFLink::exportFinished);
+    return *window;
+}
+
+ui::frmTFLink& WindowFixture::openWindow() {
+    makeWindow();
     window->Form_Load();
     window->show();
     if (!QTest::qWaitFor([this] { return window->isLoaded() || !window->isVisible(); }, 30000)) {
@@ -75,6 +80,19 @@ ui::frmTFLink& WindowFixture::openWindow() {
 
 void WindowFixture::closeWindow() {
     window->close();
+}
+
+void WindowFixture::startExport(const ExportChoice& choice) {
+    select(list("lst_ThisW"), choice.days);
+    select(list("lst_DataSel"), choice.kinds);
+    select(list("lst_YKcom"), choice.comments);
+    find<QLineEdit>("txt_TFJVPath")
+        ->setText(choice.hostFolder.value_or(ui::qtPath(hostFolder.path())));
+    QTest::mouseClick(find<QPushButton>("cmd_TFJVOut"), Qt::LeftButton);
+}
+
+bool WindowFixture::waitForExports(qsizetype runs, int timeoutMs) {
+    return QTest::qWaitFor([&] { return exportsFinished() >= runs; }, timeoutMs);
 }
 
 QStringList WindowFixture::texts(const QListWidget* list) {
@@ -93,7 +111,7 @@ QStringList WindowFixture::codes(const QListWidget* list) {
     return result;
 }
 
-void WindowFixture::select(QListWidget* list, std::initializer_list<int> rows) {
+void WindowFixture::select(QListWidget* list, const QList<int>& rows) {
     list->clearSelection();
     for (const int row : rows) {
         list->item(row)->setSelected(true);

@@ -2,16 +2,20 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <QDate>
+#include <QList>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QString>
 #include <QStringList>
 
 #include "base/ss_logging.h"
 #include "sample_server.h"
+#include "support/fixed_week_server.h"
 #include "support/temp_dir.h"
 #include "ui/coded_list.h"
 #include "ui/main_window.h"
@@ -22,16 +26,37 @@ namespace kestrova::test {
 /// folder and the main window on top; message boxes are answered by the test.
 class WindowFixture {
   public:
-    /// This week: 5 and 6 December 2026; past data up to `newest` (year, month).
-    explicit WindowFixture(int newestYear = 2026, int newestMonth = 2);
+    /// The sample server of `options` (this week: 5 and 6 December 2026).
+    explicit WindowFixture(sample::ServerOptions options = FixedWeekServer::options());
     ~WindowFixture();
+
+    /// The fixed week with past data up to `year`-`month`.
+    static sample::ServerOptions newest(int year, int month);
 
     /// Writes the settings file: the server hosts, then `sysEnv` lines into SYS_ENV and
     /// `useOpt1` lines into USE_OPT1 (each line without its line end).
     void writeSettings(const QStringList& sysEnv = {}, const QStringList& useOpt1 = {});
 
+    /// Makes the window for this fixture's folders and server, without loading it.
+    ui::frmTFLink& makeWindow();
     /// Makes, loads and shows the window; returns when its lists are complete.
     ui::frmTFLink& openWindow();
+
+    /// An export as a user asks for it: the rows to select in the three lists (no others)
+    /// and the host folder to type, the prepared one unless given.
+    struct ExportChoice {
+        QList<int> days = {};
+        QList<int> kinds = {};
+        QList<int> comments = {};
+        std::optional<QString> hostFolder = std::nullopt;
+    };
+    /// Selects, types and clicks the export button; returns once the click is handled
+    /// (the run goes on on its worker).
+    void startExport(const ExportChoice& choice);
+    /// Waits until the window has finished `runs` exports since it was made.
+    bool waitForExports(qsizetype runs, int timeoutMs = 30000);
+    /// The exports the window has finished since it was made.
+    qsizetype exportsFinished() const { return finished_ ? finished_->size() : 0; }
     /// Closes the window as its close box does (the settings are saved).
     void closeWindow();
 
@@ -46,7 +71,7 @@ class WindowFixture {
     /// The hidden codes of a list.
     static QStringList codes(const QListWidget* list);
     /// Selects the entries at `rows` of a list (and no other).
-    static void select(QListWidget* list, std::initializer_list<int> rows);
+    static void select(QListWidget* list, const QList<int>& rows);
     /// The activity lines without their "HH:MM:SS  " time stamp.
     QStringList activity() const;
     /// The messages of the log lines at `tag` ("[INFO]" and so on), in order.
@@ -59,6 +84,9 @@ class WindowFixture {
     sample::SampleServer server;
     SsLogging log;
     std::unique_ptr<ui::frmTFLink> window;
+
+  private:
+    std::unique_ptr<QSignalSpy> finished_;
 };
 
 }  // namespace kestrova::test

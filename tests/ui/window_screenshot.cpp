@@ -7,7 +7,6 @@
 #include <fstream>
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QtTest>
@@ -28,9 +27,8 @@ int main(int argc, char** argv) {
     kestrova::test::WindowFixture f;
     f.openWindow();
     const int week = QDate::currentDate().year() - 2010 + 1;
-    kestrova::test::WindowFixture::select(f.list("lst_ThisW"), {week, week + 1});
-    kestrova::test::WindowFixture::select(f.list("lst_DataSel"), {0, 1, 3, 6, 13});
-    kestrova::test::WindowFixture::select(f.list("lst_YKcom"), {0, 1, 2, 3, 6});
+    const QList<int> kinds{0, 1, 3, 6, 13};
+    const QList<int> comments{0, 1, 2, 3, 6};
     // A host folder with a name a user would choose, where the field shows it whole; the
     // fixture's own folder where that name is taken.
     std::filesystem::path host = std::filesystem::temp_directory_path() / "TFJV";
@@ -53,9 +51,11 @@ int main(int argc, char** argv) {
             }
         }
     } removeHost{host, ownHost};
-    f.find<QLineEdit>("txt_TFJVPath")->setText(kestrova::ui::qtPath(host));
-    f.find<QPushButton>("cmd_TFJVOut")->click();
-    if (!QTest::qWaitFor([&f] { return !f.window->isExporting(); }, 60000)) {
+    f.startExport({.days = {week, week + 1},
+                   .kinds = kinds,
+                   .comments = comments,
+                   .hostFolder = kestrova::ui::qtPath(host)});
+    if (!f.waitForExports(1, 60000)) {
         std::fprintf(stderr, "the export did not end\n");
         return 1;
     }
@@ -80,8 +80,10 @@ int main(int argc, char** argv) {
         f.server.addFault({.path = "/kestrova/tfdata2/TF1003.html",
                            .kind = kestrova::sample::FaultKind::Slow,
                            .delay = std::chrono::milliseconds(4000)});
-        kestrova::test::WindowFixture::select(f.list("lst_ThisW"), {0});
-        f.find<QPushButton>("cmd_TFJVOut")->click();
+        f.startExport({.days = {0},
+                       .kinds = kinds,
+                       .comments = comments,
+                       .hostFolder = kestrova::ui::qtPath(host)});
         QTest::qWait(3000);
         f.window->grab().save(QString::fromLocal8Bit(argv[2]), "PNG");
         f.find<QPushButton>("cmd_Stop")->click();
