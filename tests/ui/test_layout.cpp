@@ -1,17 +1,25 @@
-// The main window's controls where the design puts them: the design's twips at 15 per pixel
-// (96 dpi), fonts and colours.
+// The main window's controls where the design puts them: the table's twips at 15 per pixel
+// (96 dpi), inside their frames and clear of each other; fonts and colours.
 
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QAction>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QToolBar>
 #include <QtTest>
 
 #include "services/app_log.h"
 #include "support/temp_dir.h"
 #include "ui/look.h"
 #include "ui/main_window.h"
+#include "ui/main_window_layout.h"
 
 class LayoutTest : public QObject {
     Q_OBJECT
@@ -21,12 +29,27 @@ class LayoutTest : public QObject {
     void cleanupTestCase();
     void controlsSitWhereDesigned_data();
     void controlsSitWhereDesigned();
+    void controlsLieInsideTheirFramesAndTheClientArea();
+    void controlsThatTakeClicksDoNotOverlap();
     void clientAreaIsTheDesignedOneWithTheProgressBelowIt();
     void fontsAreTheDesignedOnesOrTheirJapaneseStandIns();
     void notesAndFrameCarryTheirColours();
     void paintedCaptionFollowsItsAlignment();
 
   private:
+    const QWidget* widget(std::string_view name) const {
+        const QString text = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+        const auto* found = window_->findChild<QWidget*>(text);
+        if (!found) {
+            throw std::runtime_error("no control " + std::string(name));
+        }
+        return found;
+    }
+    /// A control's rectangle in the window's coordinates.
+    QRect inWindow(const QWidget* control) const {
+        return QRect(control->mapTo(window_.get(), QPoint()), control->size());
+    }
+
     std::unique_ptr<kestrova::test::TempDir> folder_;
     std::unique_ptr<kestrova::SsLogging> log_;
     std::unique_ptr<kestrova::ui::frmTFLink> window_;
@@ -46,40 +69,82 @@ void LayoutTest::cleanupTestCase() {
 
 void LayoutTest::controlsSitWhereDesigned_data() {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("pixels");
-    const std::pair<const char*, QRect> table[] = {
-        {"ToBar1", {0, 0, 971, 41}},         {"cmd_TFJVOut", {752, 3, 137, 35}},
-        {"Label2", {8, 56, 329, 33}},        {"lbl_TTL1", {8, 64, 281, 25}},
-        {"lst_ThisW", {8, 88, 329, 174}},    {"Label1", {8, 272, 329, 33}},
-        {"lbl_TTL2", {8, 280, 329, 33}},     {"cmd_On", {168, 277, 67, 23}},
-        {"cmd_Off", {256, 277, 67, 23}},     {"lst_DataSel", {8, 304, 329, 310}},
-        {"Shape4", {344, 56, 617, 129}},     {"Lbl_Help_3", {352, 64, 491, 33}},
-        {"Lbl_Help_4", {352, 88, 603, 33}},  {"Lbl_Help_7", {352, 112, 603, 33}},
-        {"Lbl_Help_5", {352, 136, 507, 33}}, {"Lbl_Help_6", {352, 160, 507, 33}},
-        {"Shape3", {344, 192, 617, 217}},    {"Lbl_Help_1", {352, 200, 403, 25}},
-        {"lst_YKcom", {352, 224, 401, 174}}, {"Lbl_Help_2", {760, 232, 195, 33}},
-        {"Lbl_Help_0", {752, 248, 195, 33}}, {"Lbl_Help_8", {752, 264, 195, 33}},
-        {"Shape2", {344, 416, 617, 73}},     {"Fra_TFJVOut", {352, 424, 601, 57}},
-        {"lblTFJVTLT", {8, 24, 393, 17}},    {"txt_TFJVPath", {400, 19, 121, 25}},
-        {"cmd_TFJV_SGN", {528, 16, 65, 33}}, {"lst_Log", {344, 504, 617, 109}},
-    };
-    for (const auto& [name, pixels] : table) {
-        QTest::newRow(name) << QString::fromLatin1(name) << pixels;
+    for (const kestrova::ui::DesignedRect& rect : kestrova::ui::kMainWindowLayout) {
+        const QByteArray name(rect.name.data(), static_cast<qsizetype>(rect.name.size()));
+        QTest::newRow(name.constData()) << QString::fromLatin1(name);
     }
 }
 
 void LayoutTest::controlsSitWhereDesigned() {
     QFETCH(QString, name);
-    QFETCH(QRect, pixels);
+    const auto& rect = kestrova::ui::designedRect(name.toStdString());
     const QWidget* control = window_->findChild<QWidget*>(name);
     QVERIFY2(control, qPrintable(name));
-    QCOMPARE(control->geometry(), pixels);
-    // The three controls of the frame sit in the frame, the others on the window.
-    const QString parent = control->parentWidget()->objectName();
-    QCOMPARE(parent, name == QLatin1String("lblTFJVTLT") || name == QLatin1String("txt_TFJVPath") ||
-                             name == QLatin1String("cmd_TFJV_SGN")
-                         ? QStringLiteral("Fra_TFJVOut")
-                         : QStringLiteral("frmTFLink"));
+    // 15 twips a pixel at 96 dpi.
+    QCOMPARE(control->geometry(), QRect(qRound(rect.left / 15.0), qRound(rect.top / 15.0),
+                                        qRound(rect.width / 15.0), qRound(rect.height / 15.0)));
+    QCOMPARE(control->parentWidget()->objectName().toStdString(), std::string(rect.parent));
+}
+
+void LayoutTest::controlsLieInsideTheirFramesAndTheClientArea() {
+    const QRect client(0, 0, window_->width(), 622);
+    for (const kestrova::ui::DesignedRect& rect : kestrova::ui::kMainWindowLayout) {
+        const QWidget* control = widget(rect.name);
+        QVERIFY2(QRect(QPoint(), control->parentWidget()->size()).contains(control->geometry()),
+                 rect.name.data());
+        QVERIFY2(client.contains(inWindow(control)), rect.name.data());
+    }
+    const std::pair<const char*, std::vector<const char*>> frames[] = {
+        {"Label2", {"lbl_TTL1"}},
+        {"Label1", {"cmd_On", "cmd_Off"}},
+        {"Shape4", {"Lbl_Help_3", "Lbl_Help_4", "Lbl_Help_7", "Lbl_Help_5", "Lbl_Help_6"}},
+        {"Shape3", {"Lbl_Help_1", "lst_YKcom", "Lbl_Help_2", "Lbl_Help_0", "Lbl_Help_8"}},
+        {"Shape2", {"Fra_TFJVOut"}},
+    };
+    for (const auto& [frame, members] : frames) {
+        QRect inside = inWindow(widget(frame));
+        if (std::string_view(frame).starts_with("Shape")) {
+            inside.adjust(1, 1, -1, -1);  // within the border
+        }
+        for (const char* member : members) {
+            QRect shown = inWindow(widget(member));
+            // A note is one line high, whatever its box.
+            if (const auto* note = qobject_cast<const QLabel*>(widget(member))) {
+                shown.setHeight(note->fontMetrics().height());
+            }
+            QVERIFY2(
+                inside.contains(shown),
+                qPrintable(
+                    QStringLiteral("%1 in %2").arg(QLatin1String(member), QLatin1String(frame))));
+        }
+    }
+}
+
+void LayoutTest::controlsThatTakeClicksDoNotOverlap() {
+    const char* const controls[] = {"cmd_TFJVOut", "lst_ThisW",  "cmd_On",       "cmd_Off",
+                                    "lst_DataSel", "lst_YKcom",  "txt_TFJVPath", "cmd_TFJV_SGN",
+                                    "lst_Log",     "prg_Export", "cmd_Stop"};
+    for (const char* first : controls) {
+        for (const char* second : controls) {
+            if (std::string_view(first) < std::string_view(second)) {
+                QVERIFY2(!inWindow(widget(first)).intersects(inWindow(widget(second))),
+                         qPrintable(QStringLiteral("%1 and %2")
+                                        .arg(QLatin1String(first), QLatin1String(second))));
+            }
+        }
+    }
+    // The export button sits on the toolbar, clear of its buttons.
+    auto* bar = window_->findChild<QToolBar*>(QStringLiteral("ToBar1"));
+    kestrova::ui::fillToolbar(*bar);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    const QRect button = inWindow(widget("cmd_TFJVOut"));
+    QCOMPARE(bar->actions().size(), 7);  // four buttons, the gap and two separators
+    for (QAction* action : bar->actions()) {
+        const QWidget* shown = bar->widgetForAction(action);
+        QVERIFY(shown);
+        QVERIFY2(!inWindow(shown).intersects(button), qPrintable(action->objectName()));
+    }
 }
 
 void LayoutTest::clientAreaIsTheDesignedOneWithTheProgressBelowIt() {
