@@ -97,7 +97,7 @@ struct MainWindowControls {
 
 /// Makes the controls as children of `window` (which it sizes: the designed client area and
 /// the status line below it), with their fonts, colours and texts, placed from
-/// kMainWindowLayout at the window's dpi. Nothing is connected.
+/// kMainWindowLayout at the window's dpi. Nothing is connected to the window.
 MainWindowControls buildMainWindowControls(QWidget& window);
 
 /// Fills the toolbar (after clearing it): quit, a gap, version information, online help and

@@ -22,8 +22,6 @@ using kestrova::ExportSelection;
 using kestrova::ui::Dialogs;
 using kestrova::ui::ExportController;
 
-Q_DECLARE_METATYPE(kestrova::ExportResult)
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -70,7 +68,7 @@ struct Setup {
         return selection;
     }
 
-    /// The names of the index files written, and whether a temporary file is left.
+    /// The names of the folders and files under KSTR_DATA, sorted.
     QStringList indexFiles() const {
         QStringList names;
         std::error_code error;
@@ -90,13 +88,14 @@ struct Setup {
     kestrova::ServerSettings settings;
 };
 
-/// The sample server with months up to June 2026, March coming only after `delay`.
-kestrova::sample::ServerOptions slowMarch() {
+/// The fixed week with months up to June 2026.
+kestrova::sample::ServerOptions untilJune() {
     auto options = kestrova::test::FixedWeekServer::options();
     options.newestMonth = 6;
     return options;
 }
 
+/// March 2026 arrives only after 30 seconds.
 void delayMarch(Setup& s) {
     s.server.addFault({.path = "/kestrova/tfdata2/TF2603.html",
                        .kind = kestrova::sample::FaultKind::Slow,
@@ -109,7 +108,6 @@ class ExportControllerTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() { qRegisterMetaType<ExportResult>(); }
     void runReportsStartedFilesEndedAndFinishedInOrder();
     void runThatIsNotConfirmedOnlyFinishes();
     void secondStartWhileRunningIsRefused();
@@ -216,7 +214,7 @@ void ExportControllerTest::secondStartWhileRunningIsRefused() {
 }
 
 void ExportControllerTest::stopEndsTheRunAfterTheFileBeingWritten() {
-    Setup s(slowMarch());
+    Setup s(untilJune());
     delayMarch(s);
     auto controller = s.controller();
     Heard heard(*controller);
@@ -246,7 +244,7 @@ void ExportControllerTest::stopEndsTheRunAfterTheFileBeingWritten() {
 }
 
 void ExportControllerTest::destructionWhileRunningEndsTheRunSilently() {
-    Setup s(slowMarch());
+    Setup s(untilJune());
     delayMarch(s);
     auto controller = s.controller();
     Heard heard(*controller);
