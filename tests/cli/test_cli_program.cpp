@@ -8,16 +8,16 @@
 #include <gtest/gtest.h>
 
 #include "base/cp932.h"
-#include "child_process.h"
 #include "cli/cli_options.h"
 #include "export/host_file.h"
 #include "sample_server.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace kestrova::cli {
 namespace {
 
-const std::filesystem::path kCli = KESTROVA_CLI_EXE;
+const std::string kCli = KESTROVA_CLI_EXE;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;
@@ -52,15 +52,15 @@ class CliProgram : public ::testing::Test {
         return o;
     }
 
-    test::ChildResult run(std::vector<std::string> args, const test::ChildOptions& options = {}) {
+    test::ChildResult run(std::vector<std::string> args, const test::RunOptions& options = {}) {
         args.insert(args.begin(), {"export", "--app-folder", app_.string()});
-        return test::runChild(kCli, args, temp_.path(), options);
+        return test::runChild(kCli, args, options);
     }
 
     /// Another command than export.
     test::ChildResult command(std::vector<std::string> args) {
         args.insert(args.begin() + 1, {"--app-folder", app_.string()});
-        return test::runChild(kCli, args, temp_.path());
+        return test::runChild(kCli, args);
     }
 
     /// Every file below the host folder but the run's lock: path and bytes.
