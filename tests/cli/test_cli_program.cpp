@@ -12,6 +12,7 @@
 #include "export/host_file.h"
 #include "sample_server.h"
 #include "support/child_process.h"
+#include "support/fixed_week_server.h"
 #include "support/temp_dir.h"
 
 namespace kestrova::cli {
@@ -32,8 +33,7 @@ std::vector<std::string> lines(const std::string& text) {
 /// Kestrova.Ini points at that server and at a sample host folder.
 class CliProgram : public ::testing::Test {
   protected:
-    CliProgram() : server_(options()) {
-        server_.start();
+    CliProgram() {
         std::filesystem::create_directories(app_);
         std::filesystem::create_directories(host_ / "MY_DATA" / "YOS_COM");
         std::filesystem::create_directories(host_ / "MY_DATA" / "KEK_COM");
@@ -42,14 +42,6 @@ class CliProgram : public ::testing::Test {
                         "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" + server_.hostPort() +
                             "\r\nRaceAuthorityHost=http://" + server_.hostPort() +
                             "\r\n[USE_OPT1]\r\nTFJV_Path=" + host_.string() + "\r\n");
-    }
-
-    static sample::ServerOptions options() {
-        sample::ServerOptions o;
-        o.newestYear = 2026;
-        o.newestMonth = 1;
-        o.weekDays = {"20261205", "20261206"};
-        return o;
     }
 
     test::ChildResult run(std::vector<std::string> args, const test::RunOptions& options = {}) {
@@ -98,7 +90,7 @@ class CliProgram : public ::testing::Test {
     test::TempDir temp_;
     std::filesystem::path app_ = temp_ / "app";
     std::filesystem::path host_ = temp_ / "host";
-    sample::SampleServer server_;
+    test::FixedWeekServer server_{test::FixedWeekServer::options(2026, 1)};
 };
 
 TEST_F(CliProgram, ExportsDaysAndPrintsTheActivityLines) {
