@@ -324,17 +324,18 @@ void DataFilePrefetch::State::fetch(HttpOptions http, const MemberServer& server
             }
         };
         HttpRequest request = openDataFileRequest(http, server, fileName, whole.cached);
+        // A larger answer is not held here: it is fetched again in its turn.
         struct Holder final : BodySink {
-            explicit Holder(std::string& body) : body_(body) {}
+            Holder(std::string& body, const std::string& name)
+                : body_(body), limit_(kMaxAheadBytes, "先読みするデータファイル", name) {}
             void onResponseStart(int, std::string_view) override {}
             void onBody(std::string_view chunk) override {
-                if (body_.size() + chunk.size() > kMaxAheadBytes) {
-                    throw DataFileError("");  // too large to hold: fetched again in its turn
-                }
+                limit_.count(chunk.size());
                 body_.append(chunk);
             }
             std::string& body_;
-        } holder(whole.sent.body);
+            BodyLimit limit_;
+        } holder(whole.sent.body, fileName);
         request.send({}, holder);
         whole.status = request.Status();
         whole.sent.etag = request.responseHeader("ETag");
