@@ -294,9 +294,11 @@ Cursor Pass::onRowTag(Cursor at, bool closing) {
     state_.seam = Seam::None;
     state_.cell = 0;
     state_.rowOpen = false;
+    // The scan went to the end of the piece: the rest is that tag, and it goes on with the
+    // scan's state (an open quoted value too).
     state_.markup = scan;
     state_.tagQuote = quote;
-    return copyMarkup({afterName, std::copy(at.in, afterName, at.out)});
+    return {end_, std::copy(at.in, end_, at.out)};
 }
 
 Cursor Pass::copyThrough(Cursor at, const char* close) {
