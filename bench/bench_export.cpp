@@ -132,9 +132,9 @@ int run(const Options& options) {
     std::cout << "server " << hostPort << ", " << files.size() << " month files " << files.front()
               << " .. " << files.back() << std::endl;
     if (options.defaults) {
-        fetchWithCurl(urls, host.path(), true);
+        fetchWithCurl(urls, true);
     }
-    const CurlPass warmUp = fetchWithCurl(urls, host.path());
+    const CurlPass warmUp = fetchWithCurl(urls);
     std::cout << "warm-up: " << warmUp.bodyBytes << " bytes of HTML" << std::endl;
     if (options.defaults) {
         std::cout << "compressed answers and a download cache, as the programs run by default"
@@ -165,7 +165,7 @@ int run(const Options& options) {
     const std::size_t written =
         countFiles(host.path() / "MY_DATA") + countFiles(host.path() / "KSTR_DATA");
 
-    const CurlPass curl = fetchWithCurl(urls, host.path());
+    const CurlPass curl = fetchWithCurl(urls);
     const double throughput = static_cast<double>(warmUp.bodyBytes) / kMiB / first.seconds;
 
     std::printf("HTML downloaded: %.1f MB (%llu bytes) in %zu files\n",

@@ -106,12 +106,12 @@ int run(const Options& options) {
     std::cout << "server " << hostPort << ", " << options.rate << " bytes/s, " << options.latencyMs
               << " ms; " << files.size() << " month files " << files.front() << " .. "
               << files.back() << std::endl;
-    const CurlPass warmUp = fetchWithCurl(urls, host.path(), true);
+    const CurlPass warmUp = fetchWithCurl(urls, true);
     std::cout << "warm-up (compressed): " << warmUp.bodyBytes << " bytes in " << warmUp.seconds
               << " s" << std::endl;
 
     auto before = bytesSent(hostPort);
-    const CurlPass curl = fetchWithCurl(urls, host.path());
+    const CurlPass curl = fetchWithCurl(urls);
     const Pass plain{curl.seconds, bytesSent(hostPort) - before};
 
     const kestrova::SsLogging log = kestrova::makeAppLog(host.path());

@@ -1,93 +1,23 @@
 #include "bench_support.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
-#include <poll.h>
 #include <random>
-#include <signal.h>
-#include <spawn.h>
+#include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "export/data_kinds.h"
 
-extern char** environ;
-
 namespace kestrova::bench {
-
-Child::Child(const std::vector<std::string>& args, int outFd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    std::vector<std::string> text = args;
-    std::vector<char*> argv;
-    for (auto& arg : text) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
-        throw std::runtime_error("cannot start " + args[0]);
-    }
-    pid_ = pid;
-}
-
-Child::~Child() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        wait();
-    }
-}
-
-int Child::wait() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = 0;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-Pipe::Pipe() {
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("no pipe");
-    }
-}
-
-Pipe::~Pipe() {
-    for (const int fd : fds) {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-}
-
-void Pipe::closeWriteEnd() {
-    close(fds[1]);
-    fds[1] = -1;
-}
 
 namespace {
 
-/// Reads the server's "listening on http://127.0.0.1:PORT" line, waiting at most 10 s.
-std::string readHostPort(int fd) {
-    std::string text;
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (text.find('\n') == std::string::npos) {
-        pollfd wait{fd, POLLIN, 0};
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0) {
-            throw std::runtime_error("the sample server did not report its port");
-        }
-        char buffer[256];
-        const auto got = read(fd, buffer, sizeof buffer);
-        if (got <= 0) {
-            throw std::runtime_error("the sample server ended: " + text);
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
+/// The host and port of the server's "listening on http://127.0.0.1:PORT" line, waiting at
+/// most 10 s for it.
+std::string readHostPort(test::ChildProcess& server) {
+    const std::string text = server.readLines(1, std::chrono::seconds(10));
+    if (text.find('\n') == std::string::npos) {
+        throw std::runtime_error("the sample server did not report its port: " + text);
     }
     const std::string line = text.substr(0, text.find('\n'));
     const auto scheme = line.find("://");
@@ -106,10 +36,8 @@ std::vector<std::string> withPort(const fs::path& program, const std::vector<std
 }  // namespace
 
 ServerProcess::ServerProcess(const fs::path& program, const std::vector<std::string>& extra)
-    : child_(withPort(program, extra), out_.fds[1]) {
-    out_.closeWriteEnd();
-    hostPort_ = readHostPort(out_.fds[0]);
-}
+    : child_(withPort(program, extra), {.out = test::ChildOutput::Pipe}),
+      hostPort_(readHostPort(child_)) {}
 
 std::vector<std::string> monthFiles(int fromYear, int newestYear, int newestMonth) {
     std::vector<std::string> files;
@@ -124,8 +52,7 @@ std::vector<std::string> monthFiles(int fromYear, int newestYear, int newestMont
     return files;
 }
 
-CurlPass fetchWithCurl(const std::vector<std::string>& urls, const fs::path& scratch,
-                       bool compressed) {
+CurlPass fetchWithCurl(const std::vector<std::string>& urls, bool compressed) {
     std::vector<std::string> args{"curl", "-s", "-w", "%{http_code} %{size_download}\\n"};
     if (compressed) {
         args.push_back("--compressed");
@@ -133,21 +60,16 @@ CurlPass fetchWithCurl(const std::vector<std::string>& urls, const fs::path& scr
     for (const auto& url : urls) {
         args.insert(args.end(), {"-o", "/dev/null", url});
     }
-    const fs::path report = scratch / "curl.txt";
-    const int fd = open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        throw std::runtime_error("cannot write " + report.string());
-    }
     const auto start = Clock::now();
-    Child curl(args, fd);
-    const int exitCode = curl.wait();
+    test::ChildProcess curl(args, {.out = test::ChildOutput::Pipe});
+    curl.readToEnd(std::chrono::hours(1));
+    const int exitCode = curl.wait().exitCode;
     CurlPass pass;
     pass.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    close(fd);
     if (exitCode != 0) {
         throw std::runtime_error("curl failed with exit code " + std::to_string(exitCode));
     }
-    std::ifstream in(report);
+    std::istringstream in(curl.out());
     int status = 0;
     std::uint64_t bytes = 0;
     std::size_t answers = 0;

@@ -12,6 +12,7 @@
 
 #include "base/user_interface.h"
 #include "export/export_run.h"
+#include "support/child_process.h"
 
 namespace kestrova::bench {
 
@@ -20,29 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 inline constexpr double kMiB = 1024.0 * 1024.0;
 
-/// A child process; killed and reaped when it goes out of scope.
-class Child {
-  public:
-    /// Starts `args` (searched on PATH) with standard output going to `outFd`.
-    Child(const std::vector<std::string>& args, int outFd);
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child();
-    /// Waits for the end; the exit code, or -1 after a signal.
-    int wait();
-
-  private:
-    int pid_ = 0;
-};
-
-/// A pipe whose ends close themselves.
-struct Pipe {
-    int fds[2] = {-1, -1};
-    Pipe();
-    ~Pipe();
-    void closeWriteEnd();
-};
-
 /// The sample server program on a free loopback port, with `extra` options.
 class ServerProcess {
   public:
@@ -50,8 +28,7 @@ class ServerProcess {
     const std::string& hostPort() const { return hostPort_; }
 
   private:
-    Pipe out_;
-    Child child_;
+    test::ChildProcess child_;
     std::string hostPort_;
 };
 
@@ -65,8 +42,7 @@ struct CurlPass {
 
 /// One curl process fetching every file in turn over one connection, bodies to /dev/null.
 /// `compressed` offers gzip as the exporter does.
-CurlPass fetchWithCurl(const std::vector<std::string>& urls, const fs::path& scratch,
-                       bool compressed = false);
+CurlPass fetchWithCurl(const std::vector<std::string>& urls, bool compressed = false);
 
 /// Counts what the run shows; prints nothing while it runs.
 class QuietUi : public UserInterface {

@@ -24,6 +24,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QDate>
@@ -31,12 +32,12 @@
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
 
 #include "base/ss_logging.h"
+#include "bench_support.h"
 #include "export/export_run.h"
 #include "services/app_log.h"
 #include "services/app_settings.h"
@@ -47,8 +48,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr double kMiB = 1024.0 * 1024.0;
 
 struct Options {
     QString newest;  ///< YYYY-MM
@@ -96,40 +95,6 @@ class ScratchFolder {
     fs::path path_;
 };
 
-/// The sample server as its own process, so that its work stays out of the figures. It keeps
-/// every page it made, compressed too: a server that compressed each page anew would be, on a
-/// small machine, what the run waits for.
-class ServerProcess {
-  public:
-    ServerProcess(const QString& newest, int pages) {
-        process_.start(QStringLiteral(KESTROVA_SAMPLE_SERVER_EXE),
-                       {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--newest"),
-                        newest, QStringLiteral("--cache-pages"), QString::number(pages)});
-        QString line;
-        while (!line.contains(QLatin1Char('\n'))) {
-            if (!process_.waitForReadyRead(10000)) {
-                throw std::runtime_error("the sample server did not report its port");
-            }
-            line += QString::fromUtf8(process_.readAllStandardOutput());
-        }
-        const auto match =
-            QRegularExpression(QStringLiteral("listening on http://(\\S+)")).match(line);
-        if (!match.hasMatch()) {
-            throw std::runtime_error("unexpected server line: " + line.toStdString());
-        }
-        hostPort_ = match.captured(1);
-    }
-    ~ServerProcess() {
-        process_.terminate();
-        process_.waitForFinished(5000);
-    }
-    const QString& hostPort() const { return hostPort_; }
-
-  private:
-    QProcess process_;
-    QString hostPort_;
-};
-
 int monthCount(const Options& options) {
     const int newestYear = options.newest.left(4).toInt();
     return (newestYear - options.fromYear) * 12 + options.newest.mid(5).toInt();
@@ -137,50 +102,14 @@ int monthCount(const Options& options) {
 
 /// Fetches every month file with curl, compressed and then plain: warms the server's pages in
 /// both forms and counts the HTML bytes the export will read.
-std::uint64_t warmUp(const QString& hostPort, const Options& options) {
-    QStringList urls;
-    const int newestYear = options.newest.left(4).toInt();
-    const int newestMonth = options.newest.mid(5).toInt();
-    for (int year = options.fromYear; year <= newestYear; ++year) {
-        for (int month = 1; month <= (year == newestYear ? newestMonth : 12); ++month) {
-            urls += {QStringLiteral("-o"), QStringLiteral("/dev/null"),
-                     QStringLiteral("http://%1/kestrova/tfdata2/TF%2%3.html")
-                         .arg(hostPort)
-                         .arg(year % 100, 2, 10, QLatin1Char('0'))
-                         .arg(month, 2, 10, QLatin1Char('0'))};
-        }
+std::uint64_t warmUp(const std::string& hostPort, const Options& options) {
+    std::vector<std::string> urls;
+    for (const std::string& file : kestrova::bench::monthFiles(
+             options.fromYear, options.newest.left(4).toInt(), options.newest.mid(5).toInt())) {
+        urls.push_back("http://" + hostPort + "/kestrova/tfdata2/" + file);
     }
-    const int files = static_cast<int>(urls.size() / 3);
-    QProcess compressed;
-    compressed.start(QStringLiteral("curl"),
-                     QStringList{QStringLiteral("-s"), QStringLiteral("--compressed")} + urls);
-    if (!compressed.waitForFinished(-1) || compressed.exitCode() != 0) {
-        throw std::runtime_error("curl --compressed failed");
-    }
-    QProcess curl;
-    curl.start(QStringLiteral("curl"),
-               QStringList{QStringLiteral("-s"), QStringLiteral("-w"),
-                           QStringLiteral("%{http_code} %{size_download}\\n")} +
-                   urls);
-    if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
-        throw std::runtime_error("curl failed");
-    }
-    std::uint64_t bytes = 0;
-    int answers = 0;
-    for (const QString& line : QString::fromUtf8(curl.readAllStandardOutput())
-                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const QStringList fields = line.split(QLatin1Char(' '));
-        if (fields.size() != 2 || fields[0] != QLatin1String("200")) {
-            throw std::runtime_error("curl got: " + line.toStdString());
-        }
-        bytes += fields[1].toULongLong();
-        ++answers;
-    }
-    if (answers != files) {
-        throw std::runtime_error("curl answered " + std::to_string(answers) + " of " +
-                                 std::to_string(files) + " files");
-    }
-    return bytes;
+    kestrova::bench::fetchWithCurl(urls, true);
+    return kestrova::bench::fetchWithCurl(urls).bodyBytes;
 }
 
 /// The longest time the GUI thread went without its 10 ms tick: the time the window could
@@ -223,9 +152,14 @@ std::string lastLineOf(const QString& output, const QString& prefix) {
 }
 
 int run(const Options& options) {
-    ServerProcess server(options.newest, monthCount(options) + 4);
-    std::cout << "server " << server.hostPort().toStdString() << ", months " << options.fromYear
-              << "-01 .. " << options.newest.toStdString() << std::endl;
+    // The sample server as its own process, so that its work stays out of the figures. It keeps
+    // every page it made, compressed too: a server that compressed each page anew would be, on
+    // a small machine, what the run waits for.
+    const kestrova::bench::ServerProcess server(
+        KESTROVA_SAMPLE_SERVER_EXE, {"--newest", options.newest.toStdString(), "--cache-pages",
+                                     std::to_string(monthCount(options) + 4)});
+    std::cout << "server " << server.hostPort() << ", months " << options.fromYear << "-01 .. "
+              << options.newest.toStdString() << std::endl;
     const std::uint64_t bytes = warmUp(server.hostPort(), options);
     std::cout << "warm-up: " << bytes << " bytes of HTML" << std::endl;
 
@@ -235,7 +169,7 @@ int run(const Options& options) {
     fs::create_directories(host.path() / "MY_DATA" / "KEK_COM");
     std::ofstream(host.path() / "TFJV.EXE").flush();
     {
-        const std::string hostPort = server.hostPort().toStdString();
+        const std::string& hostPort = server.hostPort();
         std::ofstream ini(kestrova::settingsFile(app.path()), std::ios::binary);
         ini << "[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" << hostPort
             << "\r\nRaceAuthorityHost=http://" << hostPort << "\r\n";
@@ -288,22 +222,23 @@ int run(const Options& options) {
     std::printf("window: %.2f s wall, %lld files written, %d activity lines\n", seconds,
                 static_cast<long long>(result.filesWritten), lines);
 
-    QProcess plain;
-    plain.start(QStringLiteral(KESTROVA_BENCH_EXPORT_EXE),
-                {QStringLiteral("--newest"), options.newest, QStringLiteral("--from"),
-                 QString::number(options.fromYear), QStringLiteral("--defaults")});
-    if (!plain.waitForFinished(-1) || plain.exitCode() != 0) {
-        std::cerr << "bench_export failed:\n" << plain.readAllStandardError().toStdString() << "\n";
+    kestrova::test::ChildProcess plain(
+        {KESTROVA_BENCH_EXPORT_EXE, "--newest", options.newest.toStdString(), "--from",
+         std::to_string(options.fromYear), "--defaults"},
+        {.out = kestrova::test::ChildOutput::Pipe, .err = kestrova::test::ChildOutput::Pipe});
+    plain.readToEnd(std::chrono::hours(2));
+    if (plain.wait().exitCode != 0) {
+        std::cerr << "bench_export failed:\n" << plain.err() << "\n";
         return 1;
     }
     host.remove();
     const std::string exportLine =
-        lastLineOf(QString::fromUtf8(plain.readAllStandardOutput()), QStringLiteral("export: "));
+        lastLineOf(QString::fromStdString(plain.out()), QStringLiteral("export: "));
     std::printf(
         "targets: max stall <= 100 ms, window >= 90 %% of export (MB = 1024 * 1024 bytes)\n");
     std::printf("%s\n", exportLine.c_str());
     std::printf("window: %.1f MB/s, max stall %lld ms\n",
-                static_cast<double>(bytes) / kMiB / seconds,
+                static_cast<double>(bytes) / kestrova::bench::kMiB / seconds,
                 static_cast<long long>(stalls.maxGapMs()));
     return 0;
 }

@@ -122,12 +122,4 @@ std::string formatLogLine(std::int32_t level, std::string_view message,
     return line;
 }
 
-std::string IncludeTrailingPathDelimiter(std::string path) {
-    constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
-    if (!path.empty() && path.back() != kSeparator) {
-        path += kSeparator;
-    }
-    return path;
-}
-
 }  // namespace kestrova

@@ -48,7 +48,4 @@ class SsLogging {
 std::string formatLogLine(std::int32_t level, std::string_view message,
                           std::chrono::system_clock::time_point when);
 
-/// `path` with one trailing separator added unless it already ends in one; "" stays "".
-std::string IncludeTrailingPathDelimiter(std::string path);
-
 }  // namespace kestrova

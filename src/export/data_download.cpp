@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -148,50 +147,39 @@ class TableFiller final : public TableRowSink {
     bool closed_ = false;
 };
 
-/// Passes the body to the table reader only when it is the data file itself, inflating it
-/// as its Content-Encoding says, keeps the bytes as sent for the cache, and refuses a body
-/// larger than any data file can be.
-class DownloadSink final : public BodySink {
+/// Reads a data file's body into the records table when it is the data file itself (status
+/// 200, not a probe), inflating it as its Content-Encoding says and refusing a page larger
+/// than any data file can be; keeps the bytes as sent when the cache is to store them.
+class DataFileReader {
   public:
-    using Headers = std::function<std::string(std::string_view)>;
-
-    DownloadSink(bool parse, bool forCache, HtmlTableReader& reader, ExportState& state,
-                 const SsLogging& log, std::string_view fileName, Headers headers)
+    DataFileReader(CoreContext& ctx, ExportState& state, std::string_view fileName,
+                   RequestedFile file, bool parse)
         : parse_(parse),
-          forCache_(forCache),
-          reader_(reader),
           state_(state),
-          log_(log),
-          headers_(std::move(headers)),
+          log_(ctx.log),
+          filler_(ctx, state, fileName, std::move(file)),
+          reader_(filler_, kDataFileLimits),
           limit_(kMaxDataFileBytes, "データファイル", fileName) {}
 
-    void onResponseStart(int status, std::string_view contentType) override {
-        parsing_ = parse_ && status == 200;
-        if (!parsing_) {
+    /// An answer begins; its body is read only when it is the data file.
+    void begin(int status, std::string_view contentType, std::string_view contentEncoding,
+               bool keepSent) {
+        reading_ = parse_ && status == 200;
+        if (!reading_) {
             return;
         }
-        start(contentType, headers_("Content-Encoding"));
-        keepSent_ = forCache_ && (!headers_("ETag").empty() || !headers_("Last-Modified").empty());
+        log_.TraceLog(std::string(kTag) + "1");
+        log_.TraceLog(std::string(kTag) + "2");
+        state_.TFDataRowCount = 0;
+        state_.TFDataTable.clear();
+        decoder_.emplace(contentEncoding);
+        reader_.onResponseStart(200, contentType);
+        keepSent_ = keepSent;
     }
 
-    /// Parses the file as the cache kept it (the server answered 304).
-    void replay(const DataCache::Entry& entry) {
-        parsing_ = true;
-        start(entry.contentType, entry.contentEncoding);
-        feed(entry.body);
-    }
-
-    /// Parses a body that arrived whole (fetched ahead); it is not kept twice.
-    void replayAnswer(int status, std::string_view contentType, std::string_view body) {
-        onResponseStart(status, contentType);
-        keepSent_ = false;
-        if (parsing_) {
-            feed(body);
-        }
-    }
-
-    void onBody(std::string_view chunk) override {
-        if (!parsing_) {
+    /// The next piece of a body as it arrives.
+    void onBody(std::string_view chunk) {
+        if (!reading_) {
             return;
         }
         if (keepSent_) {
@@ -200,34 +188,34 @@ class DownloadSink final : public BodySink {
         onSentBytes(chunk);
     }
 
-    /// The body ended: the compressed stream must have ended too.
-    void finish() { decoder_->finish(); }
-
-    bool parsing() const { return parsing_; }
-    /// The body as sent, when the answer carried a validator.
-    std::string& sentBytes() { return sent_; }
-    bool keptSentBytes() const { return keepSent_; }
-
-  private:
-    void feed(std::string_view body) {
-        // Pieces of the size libcurl hands over: the buffers behind the reader then stay in
-        // the processor's cache. Pieces of 256 KB inflate to megabytes, and a re-export from
-        // the cache took a third longer.
+    /// An answer that is here whole (fetched ahead, or the cached copy); its body is not kept
+    /// twice.
+    void readWhole(int status, const DataCache::Entry& sent) {
+        begin(status, sent.contentType, sent.contentEncoding, false);
+        if (!reading_) {
+            return;
+        }
+        // Pieces of the size libcurl hands over keep the buffers behind the reader in the
+        // processor's cache; larger pieces inflate to megabytes.
         constexpr std::size_t kPiece = 16 * 1024;
+        const std::string_view body = sent.body;
         for (std::size_t at = 0; at < body.size(); at += kPiece) {
             onSentBytes(body.substr(at, kPiece));
         }
     }
 
-    void start(std::string_view contentType, std::string_view contentEncoding) {
-        log_.TraceLog(std::string(kTag) + "1");
-        log_.TraceLog(std::string(kTag) + "2");
-        state_.TFDataRowCount = 0;
-        state_.TFDataTable.clear();
-        decoder_.emplace(contentEncoding);
-        reader_.onResponseStart(200, contentType);
+    bool reading() const { return reading_; }
+    /// The body as sent, when it was kept.
+    std::string takeSent() { return std::move(sent_); }
+
+    /// The body ended (the compressed stream must have ended too): the header key.
+    std::string finish() {
+        decoder_->finish();
+        reader_.finish();
+        return filler_.finish();
     }
 
+  private:
     void onSentBytes(std::string_view bytes) {
         std::string_view page = bytes;
         if (decoder_->inflates()) {
@@ -241,12 +229,11 @@ class DownloadSink final : public BodySink {
     }
 
     bool parse_;
-    bool forCache_;
-    HtmlTableReader& reader_;
     ExportState& state_;
     const SsLogging& log_;
-    Headers headers_;
-    bool parsing_ = false;
+    TableFiller filler_;
+    HtmlTableReader reader_;
+    bool reading_ = false;
     bool keepSent_ = false;
     std::optional<ContentDecoder> decoder_;
     std::string page_;
@@ -254,23 +241,31 @@ class DownloadSink final : public BodySink {
     BodyLimit limit_;
 };
 
+/// A live answer's body, handed to the reader as it arrives.
+class LiveBody final : public BodySink {
+  public:
+    LiveBody(const HttpRequest& request, DataFileReader& file, bool forCache)
+        : request_(request), file_(file), forCache_(forCache) {}
+
+    void onResponseStart(int status, std::string_view contentType) override {
+        const bool validated = !request_.responseHeader("ETag").empty() ||
+                               !request_.responseHeader("Last-Modified").empty();
+        file_.begin(status, contentType, request_.responseHeader("Content-Encoding"),
+                    forCache_ && validated);
+    }
+    void onBody(std::string_view chunk) override { file_.onBody(chunk); }
+
+  private:
+    const HttpRequest& request_;
+    DataFileReader& file_;
+    bool forCache_;
+};
+
 /// "1.2 MB" for the log.
 std::string megabytes(std::uint64_t bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1 << 20));
     return text;
-}
-
-/// Stores a file the server sent with a validator. A cache that cannot be written costs the
-/// next export a download, nothing more: it is said once in the log.
-void keepInCache(CoreContext& ctx, DataCache& cache, std::string_view fileName,
-                 const DataCache::Entry& sent) {
-    try {
-        cache.store(fileName, sent);
-    } catch (const std::exception& e) {
-        ctx.log.WarnLog(std::string(kTag) + ": キャッシュに保存できませんでした。" +
-                        describeError(e));
-    }
 }
 
 /// The request for a data file; conditional when the cache holds a copy. The bytes as sent
@@ -296,9 +291,8 @@ constexpr std::size_t kMaxAheadBytes = 24u << 20;
 }  // namespace
 
 struct DataFilePrefetch::Answer {
-    bool whole = false;
     int status = 0;
-    DataCache::Entry sent;  ///< the answer's headers and body as sent
+    DataCache::Entry sent;  ///< the answer's headers, and its body when it is to be read or kept
     std::uint64_t received = 0;
     std::optional<DataCache::Entry> cached;  ///< what the request asked to be compared with
 };
@@ -312,46 +306,46 @@ struct DataFilePrefetch::State {
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
-    Answer answer;
+    std::optional<Answer> answer;  ///< nothing when it could not be fetched whole
     std::thread thread;
 };
 
 void DataFilePrefetch::State::fetch(HttpOptions http, const MemberServer& server, DataCache* cache,
                                     const std::string& fileName) {
-    Answer fetched;
+    std::optional<Answer> fetched;
     try {
+        Answer whole;
         if (cache != nullptr) {
-            fetched.cached = cache->find(fileName);
+            whole.cached = cache->find(fileName);
         }
         http.breathe = [this] {
             if (cancel) {
                 throw StopRequested();
             }
         };
-        HttpRequest request = openDataFileRequest(http, server, fileName, fetched.cached);
+        HttpRequest request = openDataFileRequest(http, server, fileName, whole.cached);
+        // A larger answer is not held here: it is fetched again in its turn.
         struct Holder final : BodySink {
-            explicit Holder(std::string& body) : body_(body) {}
+            Holder(std::string& body, const std::string& name)
+                : body_(body), limit_(kMaxAheadBytes, "先読みするデータファイル", name) {}
             void onResponseStart(int, std::string_view) override {}
             void onBody(std::string_view chunk) override {
-                if (body_.size() + chunk.size() > kMaxAheadBytes) {
-                    throw DataFileError("");  // too large to hold: fetched again in its turn
-                }
+                limit_.count(chunk.size());
                 body_.append(chunk);
             }
             std::string& body_;
-        } holder(fetched.sent.body);
+            BodyLimit limit_;
+        } holder(whole.sent.body, fileName);
         request.send({}, holder);
-        fetched.status = request.Status();
-        fetched.sent.etag = request.responseHeader("ETag");
-        fetched.sent.lastModified = request.responseHeader("Last-Modified");
-        fetched.sent.contentEncoding = request.responseHeader("Content-Encoding");
-        fetched.sent.contentType = request.contentType();
-        fetched.received = request.bytesReceived();
-        fetched.whole = true;
+        whole.status = request.Status();
+        whole.sent.etag = request.responseHeader("ETag");
+        whole.sent.lastModified = request.responseHeader("Last-Modified");
+        whole.sent.contentEncoding = request.responseHeader("Content-Encoding");
+        whole.sent.contentType = request.contentType();
+        whole.received = request.bytesReceived();
+        fetched = std::move(whole);
     } catch (...) {
         // Whatever went wrong is met again, and reported, in its turn.
-        fetched.whole = false;
-        fetched.sent.body.clear();
     }
     const std::lock_guard lock(mutex);
     answer = std::move(fetched);
@@ -371,7 +365,7 @@ DataFilePrefetch::~DataFilePrefetch() {
     state_->thread.join();
 }
 
-DataFilePrefetch::Answer* DataFilePrefetch::wait(CoreContext& ctx) {
+std::optional<DataFilePrefetch::Answer> DataFilePrefetch::take(CoreContext& ctx) {
     std::unique_lock lock(state_->mutex);
     while (!state_->done.wait_for(lock, std::chrono::milliseconds(40),
                                   [this] { return state_->finished; })) {
@@ -381,91 +375,99 @@ DataFilePrefetch::Answer* DataFilePrefetch::wait(CoreContext& ctx) {
         }
         lock.lock();
     }
-    return state_->answer.whole ? &state_->answer : nullptr;
+    return std::exchange(state_->answer, std::nullopt);
 }
+
+namespace {
+
+using DataFileAnswer = DataFilePrefetch::Answer;
+
+/// The answer to the request for `fileName`: the one fetched ahead when there is one, else a
+/// live exchange, conditional when the cache holds a copy. A 200 answer's body goes through
+/// `file` either way; the answer keeps its bytes as sent when the cache is to store them.
+DataFileAnswer obtainAnswer(CoreContext& ctx, DataCache* cache, std::string_view fileName,
+                            DataFilePrefetch* ahead, DataFileReader& file) {
+    if (ahead != nullptr && ahead->fileName() == fileName) {
+        if (std::optional<DataFileAnswer> early = ahead->take(ctx)) {
+            file.readWhole(early->status, early->sent);
+            return std::move(*early);
+        }
+    }
+    DataFileAnswer answer;
+    answer.cached = cache != nullptr ? cache->find(fileName) : std::nullopt;
+    HttpRequest request = openDataFileRequest(ctx.http, ctx.memberServer, fileName, answer.cached);
+    LiveBody live(request, file, cache != nullptr);
+    request.send({}, live);
+    answer.status = request.Status();
+    answer.sent = {.etag = request.responseHeader("ETag"),
+                   .lastModified = request.responseHeader("Last-Modified"),
+                   .contentEncoding = request.responseHeader("Content-Encoding"),
+                   .contentType = request.contentType(),
+                   .body = file.takeSent()};
+    answer.received = request.bytesReceived();
+    return answer;
+}
+
+/// What the answer means. A 304 reads the copy the request was compared with and a 200 was
+/// read as it came: either ends with the whole table, its header key and status 200. Any
+/// other status leaves the table alone; the caller judges it.
+void interpretAnswer(CoreContext& ctx, ExportState& state, DataCache* cache,
+                     std::string_view fileName, const DataFileAnswer& answer, DataFileReader& file,
+                     TFDataResult& result) {
+    const std::string name(fileName);
+    result.status = answer.status;
+    if (answer.status == 304 && answer.cached && cache != nullptr) {
+        file.readWhole(200, *answer.cached);
+        cache->touch(fileName);
+        result.status = 200;
+        ctx.log.InfoLog(std::string(kTag) + ": " + name +
+                        " は変更がないため、キャッシュから読み込みました。");
+    } else if (file.reading()) {
+        const std::string& encoding = answer.sent.contentEncoding;
+        ctx.log.InfoLog(std::string(kTag) + ": " + name + " をサーバーから取得しました（" +
+                        megabytes(answer.received) + (encoding.empty() ? "" : "、" + encoding) +
+                        "）。");
+    } else if (answer.status == 304) {
+        throw DataFileError("サーバーが問い合わせていない更新の有無を答えました。(" + name + ")");
+    }
+    if (!file.reading()) {
+        return;
+    }
+    result.key = file.finish();
+    --state.TFDataRowCount;  // the header row
+    LogOut(ctx.ui, ctx.log, std::to_string(state.TFDataRowCount) + "件取得しました...");
+    ctx.log.TraceLog(std::string(kTag) + "3");
+}
+
+/// Stores a file the server sent with a validator. A cache that cannot be written costs the
+/// next export a download, nothing more: it is said once in the log.
+void storeAnswer(CoreContext& ctx, DataCache* cache, std::string_view fileName,
+                 const DataFileAnswer& answer) {
+    if (cache == nullptr || answer.status != 200 ||
+        (answer.sent.etag.empty() && answer.sent.lastModified.empty())) {
+        return;
+    }
+    try {
+        cache->store(fileName, answer.sent);
+    } catch (const std::exception& e) {
+        ctx.log.WarnLog(std::string(kTag) + ": キャッシュに保存できませんでした。" +
+                        describeError(e));
+    }
+}
+
+}  // namespace
 
 TFDataResult Get_TFData(CoreContext& ctx, ExportState& state, std::string_view fileName,
                         bool probeOnly, DataFilePrefetch* ahead) {
     ctx.log.TraceLog(kTag);
     TFDataResult result;
     try {
-        const RequestedFile file = classify(fileName);
+        DataFileReader file(ctx, state, fileName, classify(fileName), !probeOnly);
         DataCache* const cache = probeOnly ? nullptr : ctx.dataCache;
-        DataFilePrefetch::Answer* const early =
-            ahead != nullptr && ahead->fileName() == fileName && !probeOnly ? ahead->wait(ctx)
-                                                                            : nullptr;
-        TableFiller filler(ctx, state, fileName, file);
-        HtmlTableReader reader(filler, kDataFileLimits);
-        std::optional<HttpRequest> http;
-        std::optional<DataCache::Entry> cached;
-        DownloadSink::Headers header;
-        std::string contentType;
-        std::uint64_t received = 0;
-        if (early != nullptr) {
-            header = [&sent = early->sent](std::string_view name) -> std::string {
-                if (name == "ETag") {
-                    return sent.etag;
-                }
-                if (name == "Last-Modified") {
-                    return sent.lastModified;
-                }
-                return name == "Content-Encoding" ? sent.contentEncoding : std::string();
-            };
-        } else {
-            cached = cache ? cache->find(fileName) : std::nullopt;
-            http.emplace(openDataFileRequest(ctx.http, ctx.memberServer, fileName, cached));
-            header = [&http](std::string_view name) { return http->responseHeader(name); };
-        }
-        DownloadSink sink(!probeOnly, cache != nullptr, reader, state, ctx.log, fileName, header);
-        const std::optional<DataCache::Entry>& compared = early ? early->cached : cached;
-        if (early != nullptr) {
-            result.status = early->status;
-            contentType = early->sent.contentType;
-            received = early->received;
-            if (result.status != 304) {
-                sink.replayAnswer(result.status, contentType, early->sent.body);
-            }
-        } else {
-            http->send({}, sink);
-            result.status = http->Status();
-            contentType = http->contentType();
-            received = http->bytesReceived();
-        }
-        const std::string name(fileName);
-        if (result.status == 304 && compared && !probeOnly) {
-            sink.replay(*compared);
-            cache->touch(fileName);
-            result.status = 200;
-            ctx.log.InfoLog(std::string(kTag) + ": " + name +
-                            " は変更がないため、キャッシュから読み込みました。");
-        } else if (sink.parsing()) {
-            const std::string encoding = header("Content-Encoding");
-            ctx.log.InfoLog(std::string(kTag) + ": " + name + " をサーバーから取得しました（" +
-                            megabytes(received) + (encoding.empty() ? "" : "、" + encoding) +
-                            "）。");
-        } else if (result.status == 304) {
-            throw DataFileError("サーバーが問い合わせていない更新の有無を答えました。(" + name +
-                                ")");
-        }
-        if (sink.parsing()) {
-            sink.finish();
-            reader.finish();
-            result.key = filler.finish();
-            --state.TFDataRowCount;  // the header row
-            LogOut(ctx.ui, ctx.log, std::to_string(state.TFDataRowCount) + "件取得しました...");
-            ctx.log.TraceLog(std::string(kTag) + "3");
-            if (cache && sink.keptSentBytes()) {
-                keepInCache(ctx, *cache, fileName,
-                            {.etag = header("ETag"),
-                             .lastModified = header("Last-Modified"),
-                             .contentEncoding = header("Content-Encoding"),
-                             .contentType = contentType,
-                             .body = std::move(sink.sentBytes())});
-            } else if (cache && early != nullptr && early->status == 200 &&
-                       (!early->sent.etag.empty() || !early->sent.lastModified.empty())) {
-                keepInCache(ctx, *cache, fileName, early->sent);
-            }
-        }
+        const DataFileAnswer answer =
+            obtainAnswer(ctx, cache, fileName, probeOnly ? nullptr : ahead, file);
+        interpretAnswer(ctx, state, cache, fileName, answer, file, result);
+        storeAnswer(ctx, cache, fileName, answer);
         result.ok = true;
     } catch (const StopRequested&) {
         throw;  // not a failure of the download

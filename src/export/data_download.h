@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,9 +47,9 @@ class DataFilePrefetch {
     const std::string& fileName() const { return fileName_; }
 
     struct Answer;
-    /// Waits for the answer, letting the front end breathe (a stop request ends the wait);
-    /// nothing when it must be fetched again.
-    Answer* wait(CoreContext& ctx);
+    /// Waits for the answer, letting the front end breathe (a stop request ends the wait),
+    /// and hands it over; nothing when it must be fetched again.
+    std::optional<Answer> take(CoreContext& ctx);
 
   private:
     struct State;

@@ -68,11 +68,11 @@ const std::array<std::string_view, kDataKindCount> DataKindNames = {"未選択",
                                                                     "調教師馬主別連対率",
                                                                     "調教師馬主別３着内率"};
 
-int indexFirstColumn(std::string_view code) {
+std::optional<int> indexFirstColumn(std::string_view code) {
     int value = 0;
     const auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), value);
     if (ec != std::errc{} || end != code.data() + code.size() || code.empty()) {
-        return -1;
+        return std::nullopt;
     }
     // Rounded halves go to even, as the platform's integer conversion does.
     const auto n = static_cast<int>(std::nearbyint(value / 10.0));

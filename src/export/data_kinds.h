@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,8 @@ inline constexpr std::array<std::string_view, 5> kCommentKindCodes = {"001", "00
 inline constexpr std::size_t kCommentEntryCount = 10;
 
 /// First of the two record columns of an index kind: 2 * (code / 10) + 7, with code / 10
-/// rounded to the nearest whole number. -1 when `code` is not a number.
-int indexFirstColumn(std::string_view code);
+/// rounded to the nearest whole number; nothing when `code` is not a number.
+std::optional<int> indexFirstColumn(std::string_view code);
 
 /// Label of a data kind by its code, "" when unknown.
 std::string_view dataKindName(std::string_view code);

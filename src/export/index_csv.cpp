@@ -38,11 +38,11 @@ WriterResult AlsOut(const SsLogging& log, HostWriter& host, const RecordsTable& 
         if (!isValidDayKey(dayKey)) {
             throw Error("日付が正しくありません。(" + std::string(dayKey) + ")");
         }
-        const int first = indexFirstColumn(stem.substr(stem.size() - 3));
-        if (first < 0 || first + 1 >= static_cast<int>(RecordsTable::kColumns)) {
+        const std::optional<int> first = indexFirstColumn(stem.substr(stem.size() - 3));
+        if (!first || *first < 0 || *first + 1 >= static_cast<int>(RecordsTable::kColumns)) {
             throw Error("指数の列が表の範囲外です。(" + std::string(stem) + ")");
         }
-        const auto firstColumn = static_cast<std::size_t>(first);
+        const auto firstColumn = static_cast<std::size_t>(*first);
         // An empty file would replace a good one with nothing.
         if (dayRows.empty()) {
             result.ok = true;

@@ -57,256 +57,62 @@ bool isDigitOf(char c, bool hex) {
     return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
 }
 
-}  // namespace
+/// The longest tag start held back; a longer one passes unfiltered.
+constexpr std::size_t kMaxHeld = 256;
 
-bool RowSpaceFilter::takeReference(const char*& in, const char* end, char*& out) {
-    // `in` is just past the "&"; `out` where it goes.
-    const char* const amp = in - 1;
-    const char* p = in;
-    auto hold = [&](std::string_view significant) {
-        held_.assign(amp, static_cast<std::size_t>(p - amp) - significant.size());
-        held_.append(significant);
-        in = end;
-        return false;
-    };
-    auto keep = [&] {
-        *out++ = '&';
-        return true;
-    };
-    if (p == end) {
-        return hold({});
-    }
-    if (*p != '#') {
-        return keep();
-    }
-    ++p;
-    if (p == end) {
-        return hold({});
-    }
-    const bool hex = *p == 'x' || *p == 'X';
-    p += hex ? 1 : 0;
-    const char* zeros = p;
-    while (p < end && *p == '0') {
-        ++p;
-    }
-    const char* const significant = p;
-    // More than eight digits are beyond any character; such a reference passes as it is.
-    while (p < end && isDigitOf(*p, hex) && p - significant <= 8) {
-        ++p;
-    }
-    if (p - significant > 8) {
-        return keep();
-    }
-    if (p == end) {
-        // Leading zeros change nothing; held without them, a reference stays short.
-        const std::string digits =
-            (p == significant && p > zeros ? "0" : "") + std::string(significant, p);
-        const std::size_t prefix = static_cast<std::size_t>(zeros - amp);
-        held_.assign(amp, prefix);
-        held_.append(digits);
-        in = end;
-        return false;
-    }
-    std::uint32_t value = 0;
-    for (const char* d = significant; d < p; ++d) {
-        const char c = static_cast<char>(*d | 0x20);
-        value =
-            value * (hex ? 16 : 10) + static_cast<std::uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
-    }
-    if (value != kCellBreakCodePoint) {
-        return keep();
-    }
-    // The parser would decode it into the cell break itself.
-    for (const char c : std::string_view("\xEF\xBF\xBD")) {
-        *out++ = c;
-    }
-    in = p + (*p == ';' ? 1 : 0);
-    return true;
-}
+using Markup = RowSpaceFilter::Markup;
+using Seam = RowSpaceFilter::Seam;
 
-void RowSpaceFilter::filter(std::string& text) {
-    if (!held_.empty()) {
-        text.insert(0, held_);
-        held_.clear();
-    }
-    replaceCellBreaks(text);
-    // One pass that copies the kept bytes down over the dropped ones. Plain byte loops: tags
-    // are a few bytes apart, closer than a library call per tag would pay off.
-    char* out = text.data();
-    const char* in = text.data();
-    const char* const end = in + text.size();
-    if (skipping_) {
-        const char* const from = in;
-        while (in < end && isHtmlSpace(*in)) {
-            ++in;
-        }
-        skipping_ = in == end;
-        if (in != from) {
-            // After joined cells the parser saw "<td>" and white space: text, as here.
-            seam_ = seam_ == Seam::CellsJoined ? Seam::None : Seam::SpaceDropped;
-        }
-    }
-    // A tag or comment that began in the last piece goes on here.
-    if (markup_ != Markup::None) {
-        in = copyMarkup(in, end, out);
-    }
-    while (in < end) {
-        char c = '\0';
-        const char* const textStart = out;
-        while (in < end) {
-            c = *in++;
-            *out++ = c;
-            if (c == '<' || c == '&') {
-                break;
-            }
-        }
-        const bool markupNext = c == '<' || c == '&';
-        if (out - textStart > (markupNext ? 1 : 0)) {
-            seam_ = Seam::None;
-        }
-        if (c == '&') {
-            --out;
-            if (!takeReference(in, end, out)) {
-                break;  // held for the next piece
-            }
-            seam_ = Seam::None;
-            continue;
-        }
-        if (!markupNext) {
-            break;
-        }
-        const char* const open = in - 1;
-        if (end - in < 4) {
-            held_.assign(open, end);
-            --out;
-            break;
-        }
-        const bool closing = *in == '/';
-        const char* const name = closing ? in + 1 : in;
-        if (!isRowTagName(name)) {
-            // Other markup: the parser's state is no longer what this filter can be sure of.
-            plainCell_ = false;
-            seam_ = Seam::None;
-            const bool letter = ((*name | 0x20) >= 'a' && (*name | 0x20) <= 'z');
-            if (*in == '!' && in[1] == '-' && in[2] == '-') {
-                markup_ = Markup::Comment;
-                in = copyMarkup(in + 3, end, (out = std::copy(in, in + 3, out)));
-            } else if (*in == '!' || *in == '?' || closing) {
-                if (closing) {
-                    cell_ = 0;
-                    rowOpen_ = false;
-                }
-                markup_ = Markup::Declaration;
-                in = copyMarkup(in, end, out);
-            } else if (letter) {
-                cell_ = 0;
-                rowOpen_ = false;
-                tagQuote_ = 0;
-                markup_ = Markup::StartTag;
-                in = copyMarkup(in, end, out);
-            }
-            // "<" before anything else is text to the parser.
-            continue;
-        }
-        // A td, th or tr tag: it must end in this piece to be known.
-        Markup scan = closing ? Markup::Declaration : Markup::StartTag;
-        char quote = 0;
-        const char* close = tagEnd(name + 2, end, scan, quote);
-        if (close == nullptr) {
-            if (static_cast<std::size_t>(end - open) <= kMaxHeld) {
-                held_.assign(open, end);
-                --out;
-                break;
-            }
-            // Too long to hold: passed on unfiltered, and nothing is assumed of it.
-            plainCell_ = false;
-            seam_ = Seam::None;
-            cell_ = 0;
-            rowOpen_ = false;
-            markup_ = scan;
-            tagQuote_ = quote;
-            in = copyMarkup(name + 2, end, (out = std::copy(in, name + 2, out)));
-            continue;
-        }
-        const char kind = static_cast<char>(name[1] | 0x20);  // 'd', 'h' or 'r'
-        const char* next = close + 1;
-        while (next < end && isHtmlSpace(*next)) {
-            ++next;
-        }
-        const std::size_t rest = static_cast<std::size_t>(end - next);
-        if (!closing) {
-            // The parser ends an open cell at a new cell, and cell and row at a new row.
-            while (in <= close) {
-                *out++ = *in++;
-            }
-            seam_ = Seam::None;
-            if (close[-1] == '/') {
-                // "<td/>" is a cell the parser ends at once: nothing of it is plain.
-                cell_ = 0;
-                plainCell_ = false;
-                rowOpen_ = rowOpen_ && kind != 'r';
-                continue;
-            }
-            if (kind == 'r') {
-                rowOpen_ = true;
-                cell_ = 0;
-                plainCell_ = false;
-            } else {
-                cell_ = kind;
-                plainCell_ = true;
-            }
-            // White space that follows leads a cell (innerText drops it) or is row content.
-            seam_ = next != in ? Seam::SpaceDropped : Seam::None;
-            in = next;
-            skipping_ = in == end;
-            continue;
-        }
-        // An end tag changes the parser's state only when it ends what is open.
-        const bool endsCell = kind != 'r' && cell_ == kind;
-        const bool endsRow = kind == 'r' && rowOpen_;
-        if (endsCell && plainCell_ && next < end && *next == '<' &&
-            endsOpenCell(next, rest, rowOpen_)) {
-            // The end tag of a plain-text cell right before the next cell or the row's end
-            // says nothing the parser would not imply, and leaving it out spares the parser a
-            // third of its tags.
-            --out;
-            if (const char* nextEnd = cellStartTagEnd(next, rest, kind)) {
-                // Plain cell follows plain cell of the same kind: one break for two tags.
-                for (const char b : kCellBreak) {
-                    *out++ = b;
-                }
-                in = nextEnd + 1;
-                seam_ = Seam::CellsJoined;
-                while (in < end && isHtmlSpace(*in)) {
-                    ++in;
-                    seam_ = Seam::None;
-                }
-                skipping_ = in == end;
-                continue;
-            }
-            cell_ = 0;
-            plainCell_ = false;
-            in = next;
-            continue;
-        }
-        while (in <= close) {
-            *out++ = *in++;
-        }
-        plainCell_ = false;
-        seam_ = Seam::None;
-        if (endsCell || endsRow) {
-            seam_ = next != in ? Seam::SpaceDropped : Seam::None;
-            cell_ = 0;
-            rowOpen_ = rowOpen_ && !endsRow;
-            // After a closed cell or row, white space is row or table content no cell holds.
-            in = next;
-            skipping_ = in == end;
-        }
-    }
-    text.resize(static_cast<std::size_t>(out - text.data()));
-}
+/// Where a pass over a piece stands: `in` reads, `out` writes the kept bytes over what was
+/// read. Passed by value, so that both stay in registers.
+struct Cursor {
+    const char* in;
+    char* out;
+};
 
-const char* RowSpaceFilter::tagEnd(const char* from, const char* end, Markup& scan, char& quote) {
+/// One pass over a piece of the page, with a function for each kind of markup it meets: each
+/// takes the cursor where it reads and returns where the pass goes on.
+class Pass {
+  public:
+    Pass(RowSpaceFilter::State& state, const char* end) : state_(state), end_(end) {}
+
+    /// White space after such a tag that goes on from the last piece.
+    Cursor skipSpaceGoingOn(Cursor at);
+    /// Copies the rest of the markup in `state_.markup`, to its end or to the end of the piece.
+    Cursor copyMarkup(Cursor at);
+    /// Copies text up to and with the next "<" or "&", or to the end of the piece.
+    Cursor copyText(Cursor at);
+    /// After "&": a character reference to the cell break is written as U+FFFD, anything
+    /// else is kept. A reference cut off by the end of the piece is held back.
+    Cursor onReference(Cursor at);
+    /// After "<": a td, th or tr tag, other markup, or a "<" that is text.
+    Cursor onMarkup(Cursor at);
+
+  private:
+    /// A tag other than td, th or tr, a comment or a declaration.
+    Cursor onOtherMarkup(Cursor at, bool closing);
+    /// A td, th or tr start or end tag; held back when cut off by the end of the piece.
+    Cursor onRowTag(Cursor at, bool closing);
+    /// A td, th or tr (`kind` 'd', 'h' or 'r') start tag whose ">" is at `close`.
+    Cursor onRowStartTag(Cursor at, const char* close, char kind);
+    /// A td, th or tr end tag whose ">" is at `close`.
+    Cursor onRowEndTag(Cursor at, const char* close, char kind);
+    /// After the end tag of a plain cell and the start tag of the next one: one cell break.
+    Cursor joinCells(Cursor at);
+    /// Holds back the rest of the piece from `from`, the "<" just copied.
+    Cursor holdFrom(Cursor at, const char* from);
+    /// Copies the tag up to and with its ">" at `close`.
+    static Cursor copyThrough(Cursor at, const char* close);
+    /// The white space after a tag, which may go on in the next piece.
+    Cursor dropSpace(Cursor at);
+
+    RowSpaceFilter::State& state_;
+    const char* const end_;
+};
+
+/// The ">" that ends the tag whose remaining bytes begin at `from`, or nullptr when the piece
+/// ends first (`quote` then says whether a quoted value is still open).
+const char* tagEnd(const char* from, const char* end, Markup scan, char& quote) {
     // An end tag or declaration ends at its first ">"; a start tag's attribute values may
     // hold ">" in quotes.
     for (const char* p = from; p < end; ++p) {
@@ -333,44 +139,325 @@ const char* RowSpaceFilter::tagEnd(const char* from, const char* end, Markup& sc
     return nullptr;
 }
 
-const char* RowSpaceFilter::copyMarkup(const char* in, const char* end, char*& out) {
-    if (markup_ == Markup::Comment) {
-        // Ends at "-->"; the last two bytes of the previous piece may begin it.
-        while (in < end) {
-            const char c = *in++;
-            *out++ = c;
-            if (c == '>' && commentDashes_ >= 2) {
-                markup_ = Markup::None;
-                commentDashes_ = 0;
-                return in;
-            }
-            commentDashes_ = c == '-' ? commentDashes_ + 1 : 0;
+Cursor Pass::skipSpaceGoingOn(Cursor at) {
+    const char* const from = at.in;
+    while (at.in < end_ && isHtmlSpace(*at.in)) {
+        ++at.in;
+    }
+    state_.skipping = at.in == end_;
+    if (at.in != from) {
+        // After joined cells the parser saw "<td>" and white space: text, as here.
+        state_.seam = state_.seam == Seam::CellsJoined ? Seam::None : Seam::SpaceDropped;
+    }
+    return at;
+}
+
+Cursor Pass::copyText(Cursor at) {
+    const char* in = at.in;
+    char* out = at.out;
+    char c = '\0';
+    while (in < end_) {
+        c = *in++;
+        *out++ = c;
+        if (c == '<' || c == '&') {
+            break;
         }
-        return in;
     }
-    const char* close = tagEnd(in, end, markup_, tagQuote_);
-    const char* stop = close == nullptr ? end : close + 1;
-    out = std::copy(in, stop, out);
+    const bool markupNext = c == '<' || c == '&';
+    if (out - at.out > (markupNext ? 1 : 0)) {
+        state_.seam = Seam::None;
+    }
+    return {in, out};
+}
+
+Cursor Pass::holdFrom(Cursor at, const char* from) {
+    state_.held.assign(from, end_);
+    return {end_, at.out - 1};  // without the "<" already copied
+}
+
+Cursor Pass::onReference(Cursor at) {
+    // The "&" is written again only when it is kept.
+    const char* const amp = at.in - 1;
+    char* out = at.out - 1;
+    const char* p = at.in;
+    auto hold = [&] {
+        state_.held.assign(amp, p);
+        return Cursor{end_, out};
+    };
+    auto keep = [&] {
+        *out++ = '&';
+        state_.seam = Seam::None;
+        return Cursor{at.in, out};
+    };
+    if (p == end_) {
+        return hold();
+    }
+    if (*p != '#') {
+        return keep();
+    }
+    ++p;
+    if (p == end_) {
+        return hold();
+    }
+    const bool hex = *p == 'x' || *p == 'X';
+    p += hex ? 1 : 0;
+    const char* zeros = p;
+    while (p < end_ && *p == '0') {
+        ++p;
+    }
+    const char* const significant = p;
+    // More than eight digits are beyond any character; such a reference passes as it is.
+    while (p < end_ && isDigitOf(*p, hex) && p - significant <= 8) {
+        ++p;
+    }
+    if (p - significant > 8) {
+        return keep();
+    }
+    if (p == end_) {
+        // Leading zeros change nothing; held without them, a reference stays short.
+        const std::string digits =
+            (p == significant && p > zeros ? "0" : "") + std::string(significant, p);
+        state_.held.assign(amp, static_cast<std::size_t>(zeros - amp));
+        state_.held.append(digits);
+        return {end_, out};
+    }
+    std::uint32_t value = 0;
+    for (const char* d = significant; d < p; ++d) {
+        const char c = static_cast<char>(*d | 0x20);
+        value =
+            value * (hex ? 16 : 10) + static_cast<std::uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    if (value != kCellBreakCodePoint) {
+        return keep();
+    }
+    // The parser would decode it into the cell break itself.
+    for (const char c : std::string_view("\xEF\xBF\xBD")) {
+        *out++ = c;
+    }
+    state_.seam = Seam::None;
+    return {p + (*p == ';' ? 1 : 0), out};
+}
+
+Cursor Pass::onMarkup(Cursor at) {
+    if (end_ - at.in < 4) {
+        return holdFrom(at, at.in - 1);
+    }
+    const bool closing = *at.in == '/';
+    return isRowTagName(closing ? at.in + 1 : at.in) ? onRowTag(at, closing)
+                                                     : onOtherMarkup(at, closing);
+}
+
+Cursor Pass::onOtherMarkup(Cursor at, bool closing) {
+    // The parser's state is no longer what this filter can be sure of.
+    state_.plainCell = false;
+    state_.seam = Seam::None;
+    const char* const in = at.in;
+    const char name = static_cast<char>((closing ? in[1] : in[0]) | 0x20);
+    if (in[0] == '!' && in[1] == '-' && in[2] == '-') {
+        state_.markup = Markup::Comment;
+        return copyMarkup({in + 3, std::copy(in, in + 3, at.out)});
+    }
+    if (in[0] == '!' || in[0] == '?' || closing) {
+        if (closing) {
+            state_.cell = 0;
+            state_.rowOpen = false;
+        }
+        state_.markup = Markup::Declaration;
+        return copyMarkup(at);
+    }
+    if (name >= 'a' && name <= 'z') {
+        state_.cell = 0;
+        state_.rowOpen = false;
+        state_.tagQuote = 0;
+        state_.markup = Markup::StartTag;
+        return copyMarkup(at);
+    }
+    return at;  // "<" before anything else is text to the parser
+}
+
+Cursor Pass::onRowTag(Cursor at, bool closing) {
+    // It must end in this piece to be known.
+    const char* const afterName = at.in + (closing ? 3 : 2);
+    const Markup scan = closing ? Markup::Declaration : Markup::StartTag;
+    char quote = 0;
+    const char* const close = tagEnd(afterName, end_, scan, quote);
     if (close != nullptr) {
-        markup_ = Markup::None;
-        tagQuote_ = 0;
+        const char kind = static_cast<char>(afterName[-1] | 0x20);  // 'd', 'h' or 'r'
+        return closing ? onRowEndTag(at, close, kind) : onRowStartTag(at, close, kind);
     }
-    return stop;
+    const char* const open = at.in - 1;
+    if (static_cast<std::size_t>(end_ - open) <= kMaxHeld) {
+        return holdFrom(at, open);
+    }
+    // Too long to hold: passed on unfiltered, and nothing is assumed of it.
+    state_.plainCell = false;
+    state_.seam = Seam::None;
+    state_.cell = 0;
+    state_.rowOpen = false;
+    // The scan went to the end of the piece: the rest is that tag, and it goes on with the
+    // scan's state (an open quoted value too).
+    state_.markup = scan;
+    state_.tagQuote = quote;
+    return {end_, std::copy(at.in, end_, at.out)};
+}
+
+Cursor Pass::copyThrough(Cursor at, const char* close) {
+    while (at.in <= close) {
+        *at.out++ = *at.in++;
+    }
+    return at;
+}
+
+Cursor Pass::dropSpace(Cursor at) {
+    const char* const from = at.in;
+    while (at.in < end_ && isHtmlSpace(*at.in)) {
+        ++at.in;
+    }
+    state_.seam = at.in != from ? Seam::SpaceDropped : Seam::None;
+    state_.skipping = at.in == end_;
+    return at;
+}
+
+Cursor Pass::onRowStartTag(Cursor at, const char* close, char kind) {
+    // The parser ends an open cell at a new cell, and cell and row at a new row.
+    at = copyThrough(at, close);
+    state_.seam = Seam::None;
+    if (close[-1] == '/') {
+        // "<td/>" is a cell the parser ends at once: nothing of it is plain.
+        state_.cell = 0;
+        state_.plainCell = false;
+        state_.rowOpen = state_.rowOpen && kind != 'r';
+        return at;
+    }
+    if (kind == 'r') {
+        state_.rowOpen = true;
+        state_.cell = 0;
+        state_.plainCell = false;
+    } else {
+        state_.cell = kind;
+        state_.plainCell = true;
+    }
+    // White space that follows leads a cell (innerText drops it) or is row content.
+    return dropSpace(at);
+}
+
+Cursor Pass::onRowEndTag(Cursor at, const char* close, char kind) {
+    // An end tag changes the parser's state only when it ends what is open.
+    const bool endsCell = kind != 'r' && state_.cell == kind;
+    const bool endsRow = kind == 'r' && state_.rowOpen;
+    if (endsCell && state_.plainCell) {
+        const char* next = close + 1;
+        while (next < end_ && isHtmlSpace(*next)) {
+            ++next;
+        }
+        const std::size_t rest = static_cast<std::size_t>(end_ - next);
+        if (next < end_ && *next == '<' && endsOpenCell(next, rest, state_.rowOpen)) {
+            // The end tag of a plain-text cell right before the next cell or the row's end
+            // says nothing the parser would not imply, and leaving it out spares the parser a
+            // third of its tags.
+            --at.out;
+            if (const char* nextEnd = cellStartTagEnd(next, rest, kind)) {
+                return joinCells({nextEnd + 1, at.out});
+            }
+            state_.cell = 0;
+            state_.plainCell = false;
+            return {next, at.out};
+        }
+    }
+    at = copyThrough(at, close);
+    state_.plainCell = false;
+    state_.seam = Seam::None;
+    if (!endsCell && !endsRow) {
+        return at;
+    }
+    state_.cell = 0;
+    state_.rowOpen = state_.rowOpen && !endsRow;
+    // After a closed cell or row, white space is row or table content no cell holds.
+    return dropSpace(at);
+}
+
+Cursor Pass::joinCells(Cursor at) {
+    // Plain cell follows plain cell of the same kind: one break for two tags.
+    for (const char b : kCellBreak) {
+        *at.out++ = b;
+    }
+    state_.seam = Seam::CellsJoined;
+    while (at.in < end_ && isHtmlSpace(*at.in)) {
+        ++at.in;
+        state_.seam = Seam::None;
+    }
+    state_.skipping = at.in == end_;
+    return at;
+}
+
+Cursor Pass::copyMarkup(Cursor at) {
+    if (state_.markup == Markup::Comment) {
+        // Ends at "-->"; the last two bytes of the previous piece may begin it.
+        while (at.in < end_) {
+            const char c = *at.in++;
+            *at.out++ = c;
+            if (c == '>' && state_.commentDashes >= 2) {
+                state_.markup = Markup::None;
+                state_.commentDashes = 0;
+                return at;
+            }
+            state_.commentDashes = c == '-' ? state_.commentDashes + 1 : 0;
+        }
+        return at;
+    }
+    const char* close = tagEnd(at.in, end_, state_.markup, state_.tagQuote);
+    const char* stop = close == nullptr ? end_ : close + 1;
+    if (close != nullptr) {
+        state_.markup = Markup::None;
+        state_.tagQuote = 0;
+    }
+    return {stop, std::copy(at.in, stop, at.out)};
+}
+
+}  // namespace
+
+void RowSpaceFilter::filter(std::string& text) {
+    if (!state_.held.empty()) {
+        text.insert(0, state_.held);
+        state_.held.clear();
+    }
+    replaceCellBreaks(text);
+    // One pass that copies the kept bytes down over the dropped ones. Plain byte loops: tags
+    // are a few bytes apart, closer than a library call per tag would pay off.
+    Cursor at{text.data(), text.data()};
+    const char* const end = text.data() + text.size();
+    Pass pass(state_, end);
+    if (state_.skipping) {
+        at = pass.skipSpaceGoingOn(at);
+    }
+    // A tag or comment that began in the last piece goes on here.
+    if (state_.markup != Markup::None) {
+        at = pass.copyMarkup(at);
+    }
+    while (at.in < end) {
+        at = pass.copyText(at);
+        if (at.in[-1] == '&') {
+            at = pass.onReference(at);
+        } else if (at.in[-1] == '<') {
+            at = pass.onMarkup(at);
+        }
+    }
+    text.resize(static_cast<std::size_t>(at.out - text.data()));
 }
 
 void RowSpaceFilter::finish(std::string& text) {
     // A lone "&" at the very end is the one place where the parser reads text differently
     // after a tag than after text: it drops the "&" after a tag and keeps it after text. Give
     // it the neighbour it had in the page.
-    if (held_ == "&") {
-        if (seam_ == Seam::CellsJoined) {
-            held_.clear();
-        } else if (seam_ == Seam::SpaceDropped) {
-            held_.insert(0, " ");
+    if (state_.held == "&") {
+        if (state_.seam == Seam::CellsJoined) {
+            state_.held.clear();
+        } else if (state_.seam == Seam::SpaceDropped) {
+            state_.held.insert(0, " ");
         }
     }
-    text.append(held_);
-    held_.clear();
+    text.append(state_.held);
+    state_.held.clear();
 }
 
 }  // namespace kestrova

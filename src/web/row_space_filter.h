@@ -39,37 +39,27 @@ class RowSpaceFilter {
     /// The page ended: appends what is still held back.
     void finish(std::string& text);
 
-  private:
+    /// Markup that goes on from one piece into the next.
     enum class Markup { None, StartTag, Declaration, Comment };
     /// What the filter changed just before the current place, where the parser would still
     /// see the difference: a lone "&" that ends the page is text after text, but dropped
     /// right after a tag.
     enum class Seam { None, SpaceDropped, CellsJoined };
+    /// What the filter knows between pieces; the passes over them are in the source file.
+    struct State {
+        std::string held;              ///< a cut-off tag or reference, for the next piece
+        bool skipping = false;         ///< the last piece ended in white space after such a tag
+        bool plainCell = false;        ///< no other tag since the open cell's start tag
+        char cell = 0;                 ///< 'd' or 'h': a cell the parser surely has open; 0 unknown
+        bool rowOpen = false;          ///< the parser surely has a row open
+        Markup markup = Markup::None;  ///< markup that goes on from the last piece
+        char tagQuote = 0;             ///< an open quoted value in it
+        int commentDashes = 0;         ///< "-" just before, in a comment
+        Seam seam = Seam::None;        ///< nothing written since it
+    };
 
-    /// The ">" that ends the tag whose remaining bytes begin at `from`, or nullptr when the
-    /// piece ends first (`quote` then says whether a quoted value is still open).
-    static const char* tagEnd(const char* from, const char* end, Markup& scan, char& quote);
-    /// Copies the rest of the markup in `markup_` and returns where it ended (`end` when it
-    /// goes on in the next piece).
-    const char* copyMarkup(const char* in, const char* end, char*& out);
-
-    /// Handles the "&" before `in`: a character reference to the cell break is written as
-    /// U+FFFD, anything else is kept. False when the reference is cut off by the end of the
-    /// piece; it is then held back.
-    bool takeReference(const char*& in, const char* end, char*& out);
-
-    /// The longest tag start held back; a longer one passes unfiltered.
-    static constexpr std::size_t kMaxHeld = 256;
-
-    std::string held_;
-    bool skipping_ = false;         ///< the last piece ended in white space after such a tag
-    bool plainCell_ = false;        ///< no other tag since the open cell's start tag
-    char cell_ = 0;                 ///< 'd' or 'h': a cell the parser surely has open; 0 unknown
-    bool rowOpen_ = false;          ///< the parser surely has a row open
-    Markup markup_ = Markup::None;  ///< markup that goes on from the last piece
-    char tagQuote_ = 0;             ///< an open quoted value in it
-    int commentDashes_ = 0;         ///< "-" just before, in a comment
-    Seam seam_ = Seam::None;        ///< nothing written since it
+  private:
+    State state_;
 };
 
 }  // namespace kestrova

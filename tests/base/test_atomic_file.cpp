@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "base/atomic_file.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace kestrova {
@@ -42,16 +42,6 @@ TEST(AtomicFile, ReplacesTheWholeFileKeepingItsPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(readFile(file), "via link");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
-}
-
-/// The pid of a process that has ended.
-pid_t endedProcess() {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(0);
-    }
-    ::waitpid(child, nullptr, 0);
-    return child;
 }
 
 std::vector<std::string> namesIn(const std::filesystem::path& folder) {
@@ -91,7 +81,7 @@ TEST(AtomicFile, WritersOfOneFileAtOnceEachReplaceItWhole) {
 
 TEST(AtomicFile, TemporaryFilesThatAnEndedRunLeftGoWithTheNextWrite) {
     TempDir dir;
-    const std::string ended = std::to_string(endedProcess());
+    const std::string ended = std::to_string(test::endedProcessId());
     const std::string running = std::to_string(::getpid());
     const auto anHourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
     for (const std::string& name :
@@ -106,10 +96,10 @@ TEST(AtomicFile, TemporaryFilesThatAnEndedRunLeftGoWithTheNextWrite) {
     writeFile(dir / fresh, "half");
     writeFileAtomically(dir / "Kestrova.Ini", "[S]\r\n");
     // A running writer's file, a fresh one and another file's stay.
-    EXPECT_EQ(namesIn(dir.path()),
-              (std::vector<std::string>{"Kestrova.Ini",
-                                        "Kestrova.Ini.kestrova-tmp-" + running + "-2", fresh,
-                                        "other.txt.kestrova-tmp-" + ended + "-3"}));
+    EXPECT_EQ(
+        namesIn(dir.path()),
+        (std::vector<std::string>{"Kestrova.Ini", "Kestrova.Ini.kestrova-tmp-" + running + "-2",
+                                  fresh, "other.txt.kestrova-tmp-" + ended + "-3"}));
 }
 
 TEST(AtomicFile, OnlyARegularFileIsReplaced) {

@@ -57,12 +57,6 @@ TEST(LogLine, HasLocalTimeMillisecondsAndUnpaddedTag) {
               "2015/01/02 00:00:00.999 [FATAL] ");
 }
 
-TEST(LogLine, IncludeTrailingPathDelimiterAddsOneSeparator) {
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/app/logs"), "/app/logs/");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/app/logs/"), "/app/logs/");
-    EXPECT_EQ(IncludeTrailingPathDelimiter(""), "");
-}
-
 TEST_F(SsLoggingTest, WritesCp932LinesWithCrLfAndCreatesTheFolder) {
     ASSERT_FALSE(log.InfoLog("アプリケーションが起動しました。"));
     ASSERT_FALSE(log.ErrorLog("Main<<ファイルがありません>>"));

@@ -8,16 +8,17 @@
 #include <gtest/gtest.h>
 
 #include "base/cp932.h"
-#include "child_process.h"
 #include "cli/cli_options.h"
 #include "export/host_file.h"
 #include "sample_server.h"
+#include "support/child_process.h"
+#include "support/fixed_week_server.h"
 #include "support/temp_dir.h"
 
 namespace kestrova::cli {
 namespace {
 
-const std::filesystem::path kCli = KESTROVA_CLI_EXE;
+const std::string kCli = KESTROVA_CLI_EXE;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;
@@ -32,8 +33,7 @@ std::vector<std::string> lines(const std::string& text) {
 /// Kestrova.Ini points at that server and at a sample host folder.
 class CliProgram : public ::testing::Test {
   protected:
-    CliProgram() : server_(options()) {
-        server_.start();
+    CliProgram() {
         std::filesystem::create_directories(app_);
         std::filesystem::create_directories(host_ / "MY_DATA" / "YOS_COM");
         std::filesystem::create_directories(host_ / "MY_DATA" / "KEK_COM");
@@ -44,23 +44,15 @@ class CliProgram : public ::testing::Test {
                             "\r\n[USE_OPT1]\r\nTFJV_Path=" + host_.string() + "\r\n");
     }
 
-    static sample::ServerOptions options() {
-        sample::ServerOptions o;
-        o.newestYear = 2026;
-        o.newestMonth = 1;
-        o.weekDays = {"20261205", "20261206"};
-        return o;
-    }
-
-    test::ChildResult run(std::vector<std::string> args, const test::ChildOptions& options = {}) {
+    test::ChildResult run(std::vector<std::string> args, const test::RunOptions& options = {}) {
         args.insert(args.begin(), {"export", "--app-folder", app_.string()});
-        return test::runChild(kCli, args, temp_.path(), options);
+        return test::runChild(kCli, args, options);
     }
 
     /// Another command than export.
     test::ChildResult command(std::vector<std::string> args) {
         args.insert(args.begin() + 1, {"--app-folder", app_.string()});
-        return test::runChild(kCli, args, temp_.path());
+        return test::runChild(kCli, args);
     }
 
     /// Every file below the host folder but the run's lock: path and bytes.
@@ -98,7 +90,7 @@ class CliProgram : public ::testing::Test {
     test::TempDir temp_;
     std::filesystem::path app_ = temp_ / "app";
     std::filesystem::path host_ = temp_ / "host";
-    sample::SampleServer server_;
+    test::FixedWeekServer server_{test::FixedWeekServer::options(2026, 1)};
 };
 
 TEST_F(CliProgram, ExportsDaysAndPrintsTheActivityLines) {

@@ -29,8 +29,8 @@ TEST(DataKinds, TableHoldsMarkKindsThenFortySevenIndexKinds) {
 TEST(DataKinds, IndexKindsReadTheirColumnPair) {
     EXPECT_EQ(indexFirstColumn("010"), 9);
     EXPECT_EQ(indexFirstColumn("470"), 101);
-    EXPECT_EQ(indexFirstColumn("01x"), -1);
-    EXPECT_EQ(indexFirstColumn(""), -1);
+    EXPECT_EQ(indexFirstColumn("01x"), std::nullopt);
+    EXPECT_EQ(indexFirstColumn(""), std::nullopt);
 }
 
 TEST(DataKinds, ListEntriesReadAsTheWindowShowsThem) {

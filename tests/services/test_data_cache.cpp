@@ -2,7 +2,6 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
@@ -11,6 +10,7 @@
 
 #include "base/atomic_file.h"
 #include "services/data_cache.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace kestrova {
@@ -128,12 +128,8 @@ TEST(DataCache, NothingIsWrittenOrReadThroughALinkInPlaceOfAnEntry) {
 
 TEST(DataCache, TemporaryFilesOfAKilledRunGoWhenTheCacheIsOpened) {
     test::TempDir dir;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(0);
-    }
-    ::waitpid(child, nullptr, 0);
-    const std::string ended = "TF1501.html.cache.kestrova-tmp-" + std::to_string(child) + "-7";
+    const std::string ended =
+        "TF1501.html.cache.kestrova-tmp-" + std::to_string(test::endedProcessId()) + "-7";
     const std::string older = "TF1502.html.cache.kestrova-tmp";
     const std::string running =
         "TF1503.html.cache.kestrova-tmp-" + std::to_string(::getpid()) + "-7";

@@ -4,15 +4,20 @@
 
 namespace kestrova::test {
 
-/// A started sample server whose week is 2026-12-05 (Saturday) and -06 and whose newest month
-/// is 2026-11, whatever today's date. Declared before a context that takes its port.
+/// A started sample server whose week is 2026-12-05 (Saturday) and -06, whatever today's date.
+/// Declared before a context that takes its port.
 struct FixedWeekServer : sample::SampleServer {
-    FixedWeekServer() : SampleServer(options()) { start(); }
+    FixedWeekServer() : FixedWeekServer(options()) {}
+    explicit FixedWeekServer(const sample::ServerOptions& serverOptions)
+        : SampleServer(serverOptions) {
+        start();
+    }
 
-    static sample::ServerOptions options() {
+    /// The fixed week, with the newest month 2026-11 unless told otherwise.
+    static sample::ServerOptions options(int newestYear = 2026, int newestMonth = 11) {
         sample::ServerOptions o;
-        o.newestYear = 2026;
-        o.newestMonth = 11;
+        o.newestYear = newestYear;
+        o.newestMonth = newestMonth;
         o.weekDays = {"20261205", "20261206"};
         return o;
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "june_week.h"
 #include "page_text.h"
 #include "sample_server.h"
 #include "validators.h"
@@ -17,14 +18,6 @@ using Clock = std::chrono::steady_clock;
 const std::string kData = "/kestrova/tfdata2/";
 const std::string kDay = kData + "TF250607.html";
 const std::string kMay = kData + "TF2505.html";  // sent without a Content-Type
-
-ServerOptions juneOptions() {
-    ServerOptions options;
-    options.newestYear = 2025;
-    options.newestMonth = 6;
-    options.weekDays = {"20250607", "20250608"};
-    return options;
-}
 
 /// Inflates exactly one gzip (or else zlib) stream; "<broken>" for anything else.
 std::string inflated(const std::string& compressed, bool gzip) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "june_week.h"
 #include "page_text.h"
 #include "sample_server.h"
 
@@ -17,14 +18,6 @@ using test::tableRows;
 
 const std::string kDay = "/kestrova/tfdata2/TF250607.html";      // CP932, rows in <table>
 const std::string kDayUtf8 = "/kestrova/tfdata2/TF250608.html";  // UTF-8, <thead>, <tbody>
-
-ServerOptions juneOptions() {
-    ServerOptions options;
-    options.newestYear = 2025;
-    options.newestMonth = 6;
-    options.weekDays = {"20250607", "20250608"};
-    return options;
-}
 
 class HostileFaultTest : public ::testing::Test {
   protected:

@@ -1,101 +1,48 @@
-#include <algorithm>
 #include <chrono>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdexcept>
+#include <csignal>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-extern char** environ;
+#include "support/child_process.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using kestrova::test::ChildOutput;
+using kestrova::test::ChildProcess;
 
 /// The kestrova-sample-server program as a child process with its standard output on a pipe.
 class ServerProcess {
   public:
-    explicit ServerProcess(std::vector<std::string> args) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            throw std::runtime_error("no pipe");
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        args.insert(args.begin(), KESTROVA_SAMPLE_SERVER_EXE);
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const int rc =
-            posix_spawn(&pid_, KESTROVA_SAMPLE_SERVER_EXE, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        out_ = fds[0];
-        if (rc != 0) {
-            pid_ = 0;
-            throw std::runtime_error("cannot start the sample server");
-        }
-    }
-    ~ServerProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(out_);
-    }
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
+    explicit ServerProcess(std::vector<std::string> args)
+        : child_(withProgram(std::move(args)), {.out = ChildOutput::Pipe}) {}
 
     /// Standard output until `lines` lines arrived, the pipe closed or 10 s passed.
-    std::string read(int lines) {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (std::count(text_.begin(), text_.end(), '\n') < lines &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd wait{out_, POLLIN, 0};
-            if (poll(&wait, 1, 100) <= 0) {
-                continue;
-            }
-            char buf[512];
-            const ssize_t n = ::read(out_, buf, sizeof buf);
-            if (n <= 0) {
-                break;
-            }
-            text_.append(buf, static_cast<std::size_t>(n));
-        }
-        return text_;
-    }
+    std::string read(int lines) { return child_.readLines(lines, 10s); }
 
     /// The exit code after `signal` (0: none sent); -1 when it did not end within 10 s.
     int end(int signal) {
         if (signal != 0) {
-            kill(pid_, signal);
+            child_.kill(signal);
         }
-        for (int i = 0; i < 1000; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = 0;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(10ms);
+        const auto end = child_.waitFor(10s);
+        if (!end) {
+            return -1;
         }
-        return -1;
+        return end->signal != 0 ? 128 + end->signal : end->exitCode;
     }
 
   private:
-    pid_t pid_ = 0;
-    int out_ = -1;
-    std::string text_;
+    static std::vector<std::string> withProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), KESTROVA_SAMPLE_SERVER_EXE);
+        return args;
+    }
+
+    ChildProcess child_;
 };
 
 int portOf(const std::string& line) {

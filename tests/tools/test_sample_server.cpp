@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include "data_paths.h"
+#include "june_week.h"
 #include "page_text.h"
 #include "sample_server.h"
 
@@ -15,14 +16,6 @@ using namespace std::chrono_literals;
 using test::tableRows;
 
 const std::string kData = "/kestrova/tfdata2/";
-
-ServerOptions juneOptions() {
-    ServerOptions options;
-    options.newestYear = 2025;
-    options.newestMonth = 6;
-    options.weekDays = {"20250607", "20250608"};
-    return options;
-}
 
 class SampleServerTest : public ::testing::Test {
   protected:

@@ -23,12 +23,5 @@ TEST(MemberServer, BuildsEveryAddressOnTheHost) {
               "https://example.jp:8443/kestrova/data3/P0105.txt");
 }
 
-TEST(MemberServer, DataExplanationIsAlwaysPlainHttp) {
-    EXPECT_EQ(MemberServer("example.jp", "9").dataExplainUrl(),
-              "http://example.jp/kestrova/monitor/data_explain.pdf");
-    EXPECT_EQ(MemberServer("example.jp", "10").dataExplainUrl(),
-              "http://example.jp/kestrova/monitor/data_explain.pdf");
-}
-
 }  // namespace
 }  // namespace kestrova

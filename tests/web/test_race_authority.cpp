@@ -12,6 +12,7 @@
 #include "calendar.h"
 #include "race_authority.h"
 #include "sample_server.h"
+#include "support/fixed_week_server.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "web/race_authority.h"
@@ -123,19 +124,11 @@ struct Recorder : cJRAEvents {
 /// The sample site with this week's days 2026-12-05 and -06 (three venues each).
 class RaceAuthorityTest : public ::testing::Test {
   protected:
-    explicit RaceAuthorityTest(const sample::ServerOptions& serverOptions = options())
+    explicit RaceAuthorityTest(
+        const sample::ServerOptions& serverOptions = test::FixedWeekServer::options())
         : server(serverOptions) {
-        server.start();
         log.LogFilePath = dir.path();
         log.LoggingLevel = kTrace;
-    }
-
-    static sample::ServerOptions options() {
-        sample::ServerOptions o;
-        o.newestYear = 2026;
-        o.newestMonth = 11;
-        o.weekDays = {"20261205", "20261206"};
-        return o;
     }
 
     cJRA client(std::string host = {}) {
@@ -194,7 +187,7 @@ class RaceAuthorityTest : public ::testing::Test {
     SsLogging log;
     test::RecordingUi ui;
     Recorder events;
-    sample::SampleServer server;
+    test::FixedWeekServer server;
 };
 
 TEST_F(RaceAuthorityTest, GetKaisaiDayRaisesOneEventPerDayCodeThenTheEnd) {
@@ -469,7 +462,7 @@ class RealRaceLists : public RaceWalk {
   protected:
     RealRaceLists() : RaceWalk(realOptions()) {}
     static sample::ServerOptions realOptions() {
-        sample::ServerOptions o = options();
+        sample::ServerOptions o = test::FixedWeekServer::options();
         o.realRaceLists = true;
         return o;
     }

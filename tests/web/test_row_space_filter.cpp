@@ -66,6 +66,10 @@ TEST(RowSpaceFilter, LongTagCutByThePieceEndPassesWhole) {
     const std::string text = filteredInTwo(page, 100);
     EXPECT_NE(text.find(tag), std::string::npos);
     EXPECT_NE(text.find("a"), std::string::npos);
+    // Cut inside a quoted value that holds markup: nothing in the value is taken for a tag.
+    const std::string value = std::string(300, 'x') + "> <td>   kept";
+    const std::string quoted = "<tr><td title=\"" + value + "\">a</td></tr>";
+    EXPECT_NE(filteredInTwo(quoted, quoted.find("kept") + 2).find(value), std::string::npos);
 }
 
 TEST(RowSpaceFilter, PageOwnCellBreakCharacterNeverSplitsACell) {
