@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QToolBar>
 
+#include "base/atomic_file.h"
 #include "base/errors.h"
 #include "export/data_file_names.h"
 #include "export/host_folder.h"
@@ -394,7 +395,10 @@ void frmTFLink::Form_Unload() {
         settings.dataKinds = coded_list::selectionString(controls_.lst_DataSel);
         settings.comments = coded_list::selectionString(controls_.lst_YKcom);
         // A settings file that cannot be written is no reason to keep the program open.
-        settings.save(iniFile());
+        if (!settings.save(iniFile())) {
+            log_.WarnLog(tag("Form_Unload") + ": 設定ファイルに書き込めませんでした。(" +
+                         pathText(iniFile()) + ")");
+        }
         log_.InfoLog(kEndedLine);
     } catch (const std::exception& error) {
         log_.ErrorLog(errorText(tag("Form_Unload"), describeError(error)));
