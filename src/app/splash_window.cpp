@@ -5,7 +5,7 @@
 #include <QScreen>
 
 #include "base/ss_logging.h"
-#include "services/start_up.h"
+#include "services/program_texts.h"
 #include "ui/artwork.h"
 #include "ui/look.h"
 #include "ui/qt_text.h"

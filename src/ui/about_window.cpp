@@ -7,7 +7,7 @@
 
 #include "base/errors.h"
 #include "base/ss_logging.h"
-#include "services/start_up.h"
+#include "services/program_texts.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"

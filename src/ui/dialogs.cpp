@@ -12,7 +12,7 @@
 #include <QScreen>
 #include <QUrl>
 
-#include "services/start_up.h"
+#include "services/program_texts.h"
 #include "ui/qt_text.h"
 
 namespace kestrova::ui {

@@ -17,7 +17,7 @@
 #include "export/data_file_names.h"
 #include "export/host_folder.h"
 #include "services/activity.h"
-#include "services/start_up.h"
+#include "services/program_texts.h"
 #include "ui/about_window.h"
 #include "ui/coded_list.h"
 #include "ui/dialogs.h"

@@ -14,7 +14,7 @@
 #include "data_paths.h"
 #include "sample_server.h"
 #include "services/app_settings.h"
-#include "services/start_up.h"
+#include "services/program_texts.h"
 #include "support/temp_dir.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"

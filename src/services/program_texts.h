@@ -1,5 +1,7 @@
 #pragma once
 
+// The program's own texts and version, shared by start-up and the windows.
+
 #include <optional>
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "services/start_up.h"
+#include "services/program_texts.h"
 
 #include "services/app_settings.h"
 #include "services/update_check.h"

@@ -5,7 +5,7 @@
 #include "base/ss_logging.h"
 #include "services/app_folder.h"
 #include "services/app_settings.h"
-#include "services/start_up.h"
+#include "services/program_texts.h"
 #include "services/update_check.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
