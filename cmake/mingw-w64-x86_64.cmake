@@ -47,6 +47,19 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config reads the dependency prefixes' .pc files, never the build machine's.
+set(kestrova_pc_dirs "")
+foreach(prefix IN LISTS kestrova_dep_prefixes)
+  list(APPEND kestrova_pc_dirs "${prefix}/lib/pkgconfig")
+endforeach()
+string(REPLACE ";" ":" kestrova_pc_dirs "${kestrova_pc_dirs}")
+if(NOT kestrova_pc_dirs)
+  set(kestrova_pc_dirs "${KESTROVA_WINDOWS_DEPS}/none")
+endif()
+set(ENV{PKG_CONFIG_LIBDIR} "${kestrova_pc_dirs}")
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
+
 # Static libraries first, so that no DLL has to travel with a program.
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a .dll.a .lib)
 
