@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Builds Kestrova for 64-bit Windows on Debian 12 and packs its installer:
+# build-windows/src/app/kestrova.exe, build-windows/src/cli/kestrova-cli.exe and
+# dist/Kestrova-<version>-setup.exe (the version is the CMake project's).
+#   scripts/build-windows.sh            install, build what is missing, pack
+#   scripts/build-windows.sh --check    the same, then try the installer under Wine
+#                                       (installer/check.sh)
+# The libraries (scripts/windows-deps.sh) and Qt (scripts/windows-qt.sh) are built once into
+# build-windows/deps and reused. KESTROVA_JOBS (default 2) and KESTROVA_NICE (default 5) set
+# the parallel jobs and the niceness of every compile.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+start=$(date +%s)
+export KESTROVA_JOBS=${KESTROVA_JOBS:-2} KESTROVA_NICE=${KESTROVA_NICE:-5}
+build_dir=build-windows
+
+# The cross compilers, Wine and what the core's libraries need; then what the window and the
+# installer need besides: the host Qt (its moc and uic build the Windows Qt's code), Debian's
+# source tools, NSIS, and Xvfb for a window under Wine.
+./scripts/setup-windows.sh
+packages=(qt6-base-dev dpkg-dev nsis xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+  $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+
+nice -n "$KESTROVA_NICE" ./scripts/windows-deps.sh
+./scripts/windows-qt.sh
+qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+qt_prefix="$root/$build_dir/deps/qtbase-${qt_version%%[+-]*}"
+
+# Qt's toolchain file finds the Windows Qt and loads the project's own for the rest.
+cmake -S . -B "$build_dir" -G Ninja -Wno-dev \
+  -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DKESTROVA_WITH_GUI=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVA_WERROR=ON >/dev/null
+nice -n "$KESTROVA_NICE" cmake --build "$build_dir" -j "$KESTROVA_JOBS" \
+  --target kestrova kestrova-cli
+
+# The installer packs stripped copies: the symbols stay with the build.
+stage="$build_dir/installer/bin"
+mkdir -p "$stage"
+x86_64-w64-mingw32-strip -o "$stage/kestrova.exe" "$build_dir/src/app/kestrova.exe"
+x86_64-w64-mingw32-strip -o "$stage/kestrova-cli.exe" "$build_dir/src/cli/kestrova-cli.exe"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+setup="dist/Kestrova-$version-setup.exe"
+mkdir -p dist
+makensis -V2 -DVERSION="$version" -DBIN_DIR="$root/$stage" -DOUT_FILE="$root/$setup" \
+  installer/kestrova.nsi
+
+size() { du -h "$1" | cut -f1; }
+elapsed=$(($(date +%s) - start))
+echo "== Kestrova $version for Windows in $((elapsed / 60)) min $((elapsed % 60)) s:"
+echo "   $stage/kestrova.exe $(size "$stage/kestrova.exe"), $stage/kestrova-cli.exe" \
+  "$(size "$stage/kestrova-cli.exe"), $setup $(size "$setup")"
+
+if [ "${1:-}" = --check ]; then
+  ./installer/check.sh "$setup"
+fi
