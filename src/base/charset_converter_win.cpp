@@ -67,14 +67,6 @@ constexpr std::array kCodecs{
     NamedCodec{"ISO-8859-15", {Kind::CodePage, 28605}},
     NamedCodec{"KOI8-R", {Kind::CodePage, 20866}},
     NamedCodec{"KOI8-U", {Kind::CodePage, 21866}},
-    NamedCodec{"GBK", {Kind::CodePage, 936}},
-    NamedCodec{"CP936", {Kind::CodePage, 936}},
-    NamedCodec{"GB2312", {Kind::CodePage, 936}},
-    NamedCodec{"GB18030", {Kind::CodePage, 54936}},
-    NamedCodec{"BIG5", {Kind::CodePage, 950}},
-    NamedCodec{"CP950", {Kind::CodePage, 950}},
-    NamedCodec{"EUC-KR", {Kind::CodePage, 949}},
-    NamedCodec{"CP949", {Kind::CodePage, 949}},
 };
 
 std::optional<Codec> findCodec(std::string_view name) {
@@ -190,7 +182,9 @@ struct DecodeQuirk {
     char32_t onLinux;     ///< 0: Linux refuses the bytes
 };
 constexpr DecodeQuirk kDecodeQuirks[] = {
-    {1252, 0x81, 0}, {1252, 0x8D, 0}, {1252, 0x8F, 0}, {1252, 0x90, 0}, {1252, 0x9D, 0},
+    {932, 0x80, 0},  {1250, 0x81, 0}, {1250, 0x83, 0}, {1250, 0x88, 0},
+    {1250, 0x90, 0}, {1250, 0x98, 0}, {1251, 0x98, 0}, {1252, 0x81, 0},
+    {1252, 0x8D, 0}, {1252, 0x8F, 0}, {1252, 0x90, 0}, {1252, 0x9D, 0},
 };
 
 struct EncodeQuirk {
@@ -199,16 +193,21 @@ struct EncodeQuirk {
     std::string_view onLinux;  ///< empty: Linux has no bytes for it
 };
 constexpr EncodeQuirk kEncodeQuirks[] = {
-    {932, 0x2014, "\x81\x5C"},
-    {932, 0x2016, "\x81\x61"},
-    {932, 0x2212, "\x81\x7C"},
-    {932, 0x301C, "\x81\x60"},
+    {932, 0x0080, ""},         {932, 0x00A2, "\x81\x91"}, {932, 0x00A3, "\x81\x92"},
+    {932, 0x00A5, "\x5C"},     {932, 0x00AC, "\x81\xCA"}, {932, 0x2014, "\x81\x5C"},
+    {932, 0x2016, "\x81\x61"}, {932, 0x203E, "\x7E"},     {932, 0x2212, "\x81\x7C"},
+    {932, 0x301C, "\x81\x60"}, {932, 0xF8F0, ""},         {932, 0xF8F1, ""},
+    {932, 0xF8F2, ""},         {932, 0xF8F3, ""},
 };
 
 std::optional<char32_t> linuxDecodes(unsigned codePage, std::string_view bytes) {
     std::uint16_t code = static_cast<unsigned char>(bytes[0]);
     if (bytes.size() == 2) {
         code = static_cast<std::uint16_t>(code << 8 | static_cast<unsigned char>(bytes[1]));
+    }
+    // glibc's ASCII is 7 bits; its EUC-JP has no user-defined rows (lead 0xF5 to 0xFE).
+    if ((codePage == 20127 && code >= 0x80) || (codePage == 20932 && code >= 0xF500)) {
+        return 0;
     }
     for (const DecodeQuirk& quirk : kDecodeQuirks) {
         if (quirk.codePage == codePage && quirk.bytes == code) {

@@ -16,10 +16,10 @@ struct Code {
 // Where glibc's CP932 and Windows' code page 932 part, what glibc writes (the same list as
 // the core's converter on Windows).
 constexpr std::array kLinuxCodes{
-    Code{0x2014, 0x815C},
-    Code{0x2016, 0x8161},
-    Code{0x2212, 0x817C},
-    Code{0x301C, 0x8160},
+    Code{0x0080, 0},      Code{0x00A2, 0x8191}, Code{0x00A3, 0x8192}, Code{0x00A5, 0x5C},
+    Code{0x00AC, 0x81CA}, Code{0x2014, 0x815C}, Code{0x2016, 0x8161}, Code{0x203E, 0x7E},
+    Code{0x2212, 0x817C}, Code{0x301C, 0x8160}, Code{0xF8F0, 0},      Code{0xF8F1, 0},
+    Code{0xF8F2, 0},      Code{0xF8F3, 0},
 };
 
 }  // namespace
