@@ -61,13 +61,17 @@ void writeFileAtomically(const fs::path& file, std::string_view bytes, FollowLin
     if (fs::is_regular_file(existing)) {
         fs::permissions(temporary, existing.permissions(), ignored);
     }
-    fs::rename(temporary, target, error);
+    error = renameOver(temporary, target);
     if (error) {
         fs::remove(temporary, ignored);
         fail(target, error);
     }
     removeAbandonedTemporaries(target.parent_path(),
                                pathText(target.filename()) + std::string(kTemporaryMarker));
+}
+
+fs::path pathFromUtf8(std::string_view text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
 }
 
 std::string pathText(const fs::path& path) {

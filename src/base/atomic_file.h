@@ -30,4 +30,8 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
 /// The path as UTF-8 text, for messages and logs.
 std::string pathText(const std::filesystem::path& path);
 
+/// The path that UTF-8 text names. Never std::filesystem::path(std::string): Windows reads a
+/// narrow string in the ANSI code page.
+std::filesystem::path pathFromUtf8(std::string_view text);
+
 }  // namespace kestrova

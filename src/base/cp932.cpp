@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "base/iconv_converter.h"
+#include "base/charset_converter.h"
 #include "base/utf8_text.h"
 
 namespace kestrova {
@@ -18,9 +18,9 @@ bool isAscii(unsigned char byte) {
 Cp932Text toCp932(std::string_view utf8) {
     Cp932Text result;
     result.bytes.reserve(utf8.size());
-    std::optional<IconvConverter> converter;
+    std::optional<CharsetConverter> converter;
     // ASCII is the same in both encodings and is most of what is written: copy it as it
-    // stands and hand only the runs of other characters to iconv.
+    // stands and hand only the runs of other characters to the converter.
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         auto end = pos;
@@ -50,7 +50,8 @@ Cp932Text toCp932(std::string_view utf8) {
 }
 
 std::string fromCp932(std::string_view cp932) {
-    // A trail byte may be ASCII, so once a lead byte appears the rest goes through iconv whole.
+    // A trail byte may be ASCII, so once a lead byte appears the rest goes through the converter
+    // whole.
     const auto firstHigh = std::find_if(
         cp932.begin(), cp932.end(), [](char c) { return !isAscii(static_cast<unsigned char>(c)); });
     const auto asciiLength = static_cast<std::size_t>(firstHigh - cp932.begin());
@@ -58,7 +59,7 @@ std::string fromCp932(std::string_view cp932) {
     if (asciiLength == cp932.size()) {
         return result;
     }
-    IconvConverter converter("UTF-8", "CP932");
+    CharsetConverter converter("UTF-8", "CP932");
     converter.convert(cp932.substr(asciiLength), result, [](std::string_view, std::string& out) {
         out.append("\xEF\xBF\xBD");  // U+FFFD
         return std::size_t{1};

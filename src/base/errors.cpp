@@ -6,7 +6,8 @@
 
 namespace kestrova {
 
-std::string fileErrorReason(const std::error_code& error) {
+std::string fileErrorReason(const std::error_code& given) {
+    const std::error_code error = asGenericError(given);
     if (error.category() != std::generic_category() && error.category() != std::system_category()) {
         return error.message();
     }
@@ -20,7 +21,9 @@ std::string fileErrorReason(const std::error_code& error) {
         case EROFS:
             return "読み取り専用のドライブです";
         case ENOSPC:
+#ifdef EDQUOT  // no disk quotas in Windows' C runtime
         case EDQUOT:
+#endif
             return "ディスクの空き容量が足りません";
         case EFBIG:
             return "ファイルサイズの上限を超えました";

@@ -41,6 +41,10 @@ inline std::string errorText(std::string_view owner, std::string_view descriptio
 /// Japanese wording of a system error (file, disk), for messages shown to the user.
 std::string fileErrorReason(const std::error_code& error);
 
+/// `error` in the generic category where the system gave it in codes of its own (Windows'
+/// error codes from std::filesystem), so that each cause has one wording; else as it is.
+std::error_code asGenericError(const std::error_code& error);
+
 /// The Japanese description of any exception a handler catches: an Error's own text, or a
 /// wording for what the standard library throws (whose texts are English).
 std::string describeError(const std::exception& error);

@@ -14,6 +14,11 @@ namespace kestrova {
 /// disk. Platform specific.
 std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes);
 
+/// Renames `from` over `to`, replacing a file there in one step: readers see the old file or
+/// the new one, never a mix. On Windows MoveFileExW (replace existing, write through), tried
+/// again for a moment while a reader or a virus scanner holds `to` open.
+std::error_code renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+
 /// A temporary-name suffix that no other run shares: ".kestrova-tmp-" + process and random
 /// number. kTemporaryMarker finds the files of every run.
 inline constexpr std::string_view kTemporaryMarker = ".kestrova-tmp";

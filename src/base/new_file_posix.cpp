@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "base/errors.h"
 #include "base/new_file.h"
 
 namespace kestrova {
@@ -65,6 +67,14 @@ std::error_code writeNewFile(const std::filesystem::path& file, std::string_view
         return lastError();
     }
     return fd.close();
+}
+
+std::error_code renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::rename(from.c_str(), to.c_str()) != 0 ? lastError() : std::error_code();
+}
+
+std::error_code asGenericError(const std::error_code& error) {
+    return error;  // errno values already
 }
 
 std::string uniqueTemporarySuffix() {

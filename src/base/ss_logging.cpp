@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 
+#include "base/atomic_file.h"
 #include "base/cp932.h"
 #include "base/local_time.h"
 
@@ -20,10 +21,6 @@ constexpr std::array<std::string_view, 6> kTags = {"[TRACE]", "[DEBUG]", "[INFO]
 
 bool isKnownLevel(std::int32_t level) {
     return level >= kTrace && level <= kFatal;
-}
-
-fs::path pathFromUtf8(std::string_view text) {
-    return fs::path(std::u8string(text.begin(), text.end()));
 }
 
 fs::path numbered(const fs::path& file, int number) {

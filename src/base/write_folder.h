@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -63,13 +64,14 @@ class WriteFolder {
 /// An exclusive lock from WriteFolder::tryLock.
 class WriteFolder::Lock {
   public:
-    explicit Lock(int handle) : handle_(handle) {}
+    /// Takes over an open file descriptor (POSIX) or handle (Windows) holding the lock.
+    explicit Lock(std::intptr_t handle) : handle_(handle) {}
     ~Lock();
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
 
   private:
-    int handle_;
+    std::intptr_t handle_;
 };
 
 }  // namespace kestrova

@@ -260,7 +260,7 @@ std::unique_ptr<WriteFolder::Lock> WriteFolder::tryLock(std::string_view name) c
 }
 
 WriteFolder::Lock::~Lock() {
-    ::close(handle_);  // releases the lock
+    ::close(static_cast<int>(handle_));  // releases the lock
 }
 
 }  // namespace kestrova

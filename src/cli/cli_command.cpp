@@ -253,7 +253,7 @@ int runExport(const ExportRequest& given, const CliEnvironment& env) {
         return refuse(log, env, tag, session.settings.problems.front(), false);
     }
     const std::filesystem::path hostFolder =
-        given.hostFolder.value_or(session.ini.text("USE_OPT1", "TFJV_Path"));
+        given.hostFolder.value_or(pathFromUtf8(session.ini.text("USE_OPT1", "TFJV_Path")));
     if (const auto problem = hostFolderProblem(hostFolder)) {
         return refuse(log, env, tag, *problem, false);
     }

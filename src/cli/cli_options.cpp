@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "base/atomic_file.h"
 #include "base/text.h"
 #include "export/data_file_names.h"
 #include "export/race_keys.h"
@@ -117,7 +118,7 @@ void setFolderOnce(std::optional<std::filesystem::path>& folder, std::string_vie
     if (folder) {
         throw BadArgument{"オプション " + std::string(option) + " は１回だけ指定できます。"};
     }
-    folder = std::filesystem::path(std::string(value));
+    folder = pathFromUtf8(value);
 }
 
 using Handlers = std::map<std::string_view, std::function<void(std::string_view)>>;

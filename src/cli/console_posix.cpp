@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <sys/ioctl.h>
@@ -40,6 +41,10 @@ std::filesystem::path executableFolder() {
         return std::filesystem::current_path(error);
     }
     return exe.parent_path();
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return {argv + std::min(argc, 1), argv + argc};
 }
 
 std::filesystem::path userDataFolder() {

@@ -1,10 +1,10 @@
-#include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/local_time.h"
 #include "base/process.h"
 #include "cli/cli_command.h"
 #include "cli/console.h"
@@ -13,12 +13,9 @@
 namespace {
 
 std::chrono::year_month_day localToday() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return std::chrono::year{local.tm_year + 1900} /
-           std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)} /
-           std::chrono::day{static_cast<unsigned>(local.tm_mday)};
+    const kestrova::LocalTime now = kestrova::toLocalTime(std::chrono::system_clock::now());
+    return std::chrono::year{now.year} / std::chrono::month{static_cast<unsigned>(now.month)} /
+           std::chrono::day{static_cast<unsigned>(now.day)};
 }
 
 }  // namespace
@@ -27,7 +24,8 @@ int main(int argc, char** argv) {
     using namespace kestrova::cli;
     kestrova::ignoreSignalsThatEndWrites();
     installStopSignals();
-    const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
+    const std::vector<std::string> given = commandLineArguments(argc, argv);
+    const std::vector<std::string_view> args(given.begin(), given.end());
     // The same application folder as the window's, so both read one settings file and
     // write one log.
     const CliEnvironment env{

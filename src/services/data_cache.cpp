@@ -192,7 +192,10 @@ DataCache::Cleared DataCache::clear() {
             continue;
         }
         std::error_code removeError;
-        if (fs::remove(path, removeError)) {
+        // Windows reports a folder with something in it as access denied.
+        if (fs::is_directory(path, removeError) && !fs::is_empty(path, removeError)) {
+            failed(path, std::make_error_code(std::errc::directory_not_empty));
+        } else if (fs::remove(path, removeError)) {
             ++result.removed;
         } else if (removeError) {
             failed(path, removeError);

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <iconv.h>
 #include <memory>
 #include <vector>
 
 #include <libxml/encoding.h>
 
+#include "base/charset_converter.h"
 #include "base/text.h"
 #include "base/utf8_text.h"
 #include "web/html_text.h"
@@ -60,21 +60,12 @@ constexpr std::array kAliases{
 };
 
 bool isPlausibleLabel(std::string_view label) {
-    // Labels go to iconv_open; keep them to the characters real encoding names use.
+    // Labels go to the system's converter; keep them to the characters real encoding names use.
     return !label.empty() && label.size() <= 40 &&
            std::all_of(label.begin(), label.end(), [](char c) {
                return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
                       c == '.' || c == ':';
            });
-}
-
-bool iconvKnows(const char* encoding) {
-    const iconv_t handle = iconv_open("UTF-8", encoding);
-    if (handle == reinterpret_cast<iconv_t>(-1)) {
-        return false;
-    }
-    iconv_close(handle);
-    return true;
 }
 
 std::string encodingFromLibxml(const std::string& label) {
@@ -89,8 +80,8 @@ std::string encodingFromLibxml(const std::string& label) {
     std::string name = handler->name;
     std::transform(name.begin(), name.end(), name.begin(),
                    [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
-    // The "HTML" handler only writes; anything else must also be readable through iconv.
-    if (name == "HTML" || !iconvKnows(name.c_str())) {
+    // The "HTML" handler only writes; anything else must also be readable by the converter.
+    if (name == "HTML" || !canConvertToUtf8(name.c_str())) {
         return {};
     }
     return name;
@@ -282,7 +273,14 @@ std::string encodingForLabel(std::string_view label) {
     if (alias != kAliases.end()) {
         return std::string(alias->encoding);
     }
-    return encodingFromLibxml(lower);
+    if (std::string known = encodingFromLibxml(lower); !known.empty()) {
+        return known;
+    }
+    // libxml2 knows the names its own converter knows, and without iconv (Windows) only a few.
+    std::string upper = lower;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
+    return upper != "HTML" && canConvertToUtf8(upper.c_str()) ? upper : std::string();
 }
 
 std::string charsetParameter(std::string_view contentType) {

@@ -13,6 +13,7 @@
 
 #include <curl/curl.h>
 
+#include "base/atomic_file.h"
 #include "base/text.h"
 #include "web/content_decoder.h"
 #include "web/http_errors.h"
@@ -211,7 +212,7 @@ struct HttpRequest::Impl {
         std::string extra = readWholeFile(options.extraCaFile);
         if (extra.empty()) {
             throw HttpError(HttpErrorKind::Tls, "信頼する証明書ファイルを読み込めませんでした。(" +
-                                                    options.extraCaFile.string() + ")");
+                                                    pathText(options.extraCaFile) + ")");
         }
         char* defaultBundle = nullptr;
         curl_easy_getinfo(easy.get(), CURLINFO_CAINFO, &defaultBundle);

@@ -24,7 +24,7 @@ TextDecoder::TextDecoder(std::string encoding)
         return;
     }
     try {
-        iconv_.emplace("UTF-8", encoding_.c_str());
+        converter_.emplace("UTF-8", encoding_.c_str());
     } catch (const Error&) {
         throw Error("文字コード " + encoding_ + " のページを読み込めません。");
     }
@@ -57,8 +57,8 @@ void TextDecoder::convert(std::string_view bytes, std::string& out) {
         convertRun(bytes, true, out);
         return;
     }
-    // Most of a page is ASCII markup, which CP932 shares: copy it and hand iconv only the runs
-    // of double-byte and katakana characters. A second byte may be ASCII, so runs are walked
+    // Most of a page is ASCII markup, which CP932 shares: copy it and hand the converter only the
+    // runs of double-byte and katakana characters. A second byte may be ASCII, so runs are walked
     // character by character.
     std::size_t pos = 0;
     while (pos < bytes.size()) {
@@ -77,7 +77,7 @@ void TextDecoder::convert(std::string_view bytes, std::string& out) {
 }
 
 void TextDecoder::convertRun(std::string_view run, bool runEndsInput, std::string& out) {
-    const std::size_t consumed = iconv_->convert(
+    const std::size_t consumed = converter_->convert(
         run, out,
         [](std::string_view, std::string& replaced) {
             replaced.append(kReplacement);
@@ -159,8 +159,8 @@ void PageDecoder::advance(bool complete, std::string& out) {
         // (at ">") can declare the encoding: searching again before one would cost the square
         // of the head's size when it arrives a byte at a time.
         constexpr std::size_t kLongestMark = 3;
-        const bool worthSearching = complete || searched_ < kLongestMark ||
-                                    held_.find('>', searched_) != std::string::npos;
+        const bool worthSearching =
+            complete || searched_ < kLongestMark || held_.find('>', searched_) != std::string::npos;
         if (worthSearching) {
             if (auto declared = declaredEncoding(held_, contentType_)) {
                 startDecoding(std::move(declared->encoding), declared->bomLength, out);

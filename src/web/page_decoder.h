@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/iconv_converter.h"
+#include "base/charset_converter.h"
 
 namespace kestrova {
 
@@ -13,7 +13,8 @@ namespace kestrova {
 /// joined.
 class TextDecoder {
   public:
-    /// `encoding` as iconv names it. Throws Error when the system cannot convert from it.
+    /// `encoding` as CharsetConverter names it. Throws Error when the system cannot convert from
+    /// it.
     explicit TextDecoder(std::string encoding);
     TextDecoder(const TextDecoder&) = delete;
     TextDecoder& operator=(const TextDecoder&) = delete;
@@ -29,7 +30,7 @@ class TextDecoder {
     void convertRun(std::string_view run, bool runEndsInput, std::string& out);
 
     std::string encoding_;
-    std::optional<IconvConverter> iconv_;  ///< none for UTF-8
+    std::optional<CharsetConverter> converter_;  ///< none for UTF-8
     bool utf8_ = false;
     bool cp932_ = false;
     std::string carry_;  ///< start of a sequence the next piece completes

@@ -63,6 +63,18 @@ TEST(Cp932, LookAlikesOfCp932DashesAndTildeKeepTheirMeaning) {
     EXPECT_EQ(fromCp932("\x81\x7C"), "－");
 }
 
+TEST(Cp932, LatinSignsAndUnassignedBytesAreTheSameOnEverySystem) {
+    // Where Windows' code page 932 and glibc part, the files stay as the Linux build wrote
+    // them: the signs map to their full-width look-alikes, the bytes without a character
+    // are refused.
+    EXPECT_EQ(bytesOf("¢£¥¬‾"), "\x81\x91\x81\x92\x5C\x81\xCA\x7E");
+    EXPECT_EQ(toCp932("\xC2\x80\xEF\xA3\xB0").bytes, "??");
+    EXPECT_EQ(fromCp932("a\x80"
+                        "b"),
+              "a\xEF\xBF\xBD"
+              "b");
+}
+
 TEST(Cp932, UnmappableCharactersBecomeQuestionMarksAndAreCounted) {
     const auto converted = toCp932("café 😀 ok");
     EXPECT_EQ(converted.bytes, "caf? ? ok");

@@ -3,16 +3,17 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include "base/atomic_file.h"
 #include "base/cp932.h"
 #include "cli/cli_options.h"
 #include "export/host_file.h"
 #include "sample_server.h"
 #include "support/child_process.h"
 #include "support/fixed_week_server.h"
+#include "support/platform.h"
 #include "support/temp_dir.h"
 
 namespace kestrova::cli {
@@ -92,6 +93,37 @@ class CliProgram : public ::testing::Test {
     std::filesystem::path host_ = temp_ / "host";
     test::FixedWeekServer server_{test::FixedWeekServer::options(2026, 1)};
 };
+
+TEST_F(CliProgram, JapaneseFolderNamesServeAsHostAndApplicationFolders) {
+    // As on a Japanese system: C:\競馬\TFJV, and the user's own folder C:\Users\山田.
+    const std::filesystem::path app = temp_.path() / pathFromUtf8("Users/山田/Kestrova");
+    const std::filesystem::path host = temp_.path() / pathFromUtf8("競馬/TFJV");
+    std::filesystem::create_directories(app);
+    std::filesystem::create_directories(host / "MY_DATA" / "YOS_COM");
+    std::filesystem::create_directories(host / "MY_DATA" / "KEK_COM");
+    test::writeFile(host / "TFJV.EXE", "");
+    // The settings file is CP932, as the system writes it.
+    test::writeFile(app / "Kestrova.Ini",
+                    toCp932("[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=" + server_.hostPort() +
+                            "\r\n[USE_OPT1]\r\nTFJV_Path=" + pathText(host) + "\r\n")
+                        .bytes);
+
+    auto result = test::runChild(
+        kCli, {"export", "--app-folder", pathText(app), "--day", "20261205", "--kinds", "010"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_TRUE(
+        std::filesystem::is_regular_file(host / "KSTR_DATA" / "2026" / "KSTR010_261205.CSV"));
+    EXPECT_NE(fromCp932(test::readFile(app / "logs" / "Kestrova.log")).find(pathText(app)),
+              std::string::npos);
+
+    // The host folder named on the command line instead.
+    std::filesystem::remove_all(host / "KSTR_DATA");
+    result = test::runChild(kCli, {"export", "--app-folder", pathText(app), "--host-folder",
+                                   pathText(host), "--day", "20261205", "--kinds", "020"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_TRUE(
+        std::filesystem::is_regular_file(host / "KSTR_DATA" / "2026" / "KSTR020_261205.CSV"));
+}
 
 TEST_F(CliProgram, ExportsDaysAndPrintsTheActivityLines) {
     const auto result = run({"--day", "20261205", "--day", "20261206", "--kinds", "010,470",
@@ -199,6 +231,9 @@ TEST_F(CliProgram, AHostSettingThatIsNotAHostIsRefusedNotReplaced) {
 }
 
 TEST_F(CliProgram, WritesBeyondTheFileSizeLimitAreFilesNotWritten) {
+    if (!test::kFileSizeLimits) {
+        GTEST_SKIP() << "Windows has no limit of the size of a process's files";
+    }
     // The day's CSV is larger than 4 KB; the log and the output stay under it.
     const auto result = run({"--day", "20261205", "--kinds", "010"}, {.fileSizeLimit = 4096});
     EXPECT_EQ(result.exitCode, kExitIncomplete) << result.err;
@@ -384,6 +419,9 @@ TEST_F(CliProgram, RacePrintsTablesAsTheyShowFrameImagesSpansAndTrifectaHeadings
 }
 
 TEST_F(CliProgram, SigtermStopsAfterTheFileBeingWrittenAndLeavesNothingHalfDone) {
+    if (!test::stopSignalsReachChildren()) {
+        GTEST_SKIP() << test::kNoStopSignals;
+    }
     // The day file arrives slowly, so the signal meets the run inside the download.
     server_.addFault({.path = "/kestrova/tfdata2/TF261206.html",
                       .kind = sample::FaultKind::Trickle,
@@ -448,8 +486,10 @@ TEST_F(CliProgram, CacheClearNamesWhatItCouldNotRemoveAndSaysSoInItsExitCode) {
 TEST_F(CliProgram, RaceSavesOnlyIntoARegularFile) {
     // A rename would put a plain file in place of a device or pipe (as root, /dev/null).
     const auto fifo = temp_ / "pipe";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::filesystem::create_symlink(fifo, temp_ / "link");
+    if (!test::makeFifo(fifo)) {
+        GTEST_SKIP() << test::kNoFifos;
+    }
+    ASSERT_TRUE(test::makeSymlink(fifo, temp_ / "link"));
     for (const auto& target : {fifo, temp_ / "link"}) {
         const auto result = command({"race", "win", "2026120506050311", "--save", target.string()});
         EXPECT_EQ(result.exitCode, kExitUsage) << result.err;
@@ -488,7 +528,9 @@ TEST_F(CliProgram, ASettingsFileThatCannotBeReadIsRefusedBeforeAnyRequest) {
     // waited on.
     const auto ini = app_ / "Kestrova.Ini";
     std::filesystem::remove(ini);
-    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+    if (!test::makeFifo(ini)) {
+        GTEST_SKIP() << test::kNoFifos;
+    }
     const std::string refusal = "設定ファイルを読み込めませんでした。(" + ini.string() + ": ";
     for (const auto& result :
          {command({"days"}), command({"race", "win", "2026120506050311"}),

@@ -1,44 +1,30 @@
 #include "expected_files.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <iconv.h>
 #include <stdexcept>
 #include <vector>
+
+#include "base/charset_converter.h"
 
 namespace kestrova::test {
 
 namespace {
 
+/// Through the system's converter (iconv on Linux), "?" for what CP932 lacks when asked.
 std::string convert(const char* to, const char* from, std::string_view text, bool questionMarks) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        throw std::runtime_error("iconv_open failed");
-    }
+    CharsetConverter converter(to, from);
     std::string out;
-    std::string input(text);
-    char* in = input.data();
-    std::size_t inLeft = input.size();
-    char buffer[256];
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+    const std::size_t consumed =
+        converter.convert(text, out, [&](std::string_view rest, std::string& o) {
             if (!questionMarks) {
-                break;
+                return rest.size();  // stop here
             }
             // Skip one UTF-8 character and write "?" for it.
-            out += '?';
-            const auto lead = static_cast<unsigned char>(*in);
-            std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-            length = std::min(length, inLeft);
-            in += length;
-            inLeft -= length;
-        }
-    }
-    iconv_close(cd);
+            o += '?';
+            const auto lead = static_cast<unsigned char>(rest.front());
+            return std::size_t{lead < 0x80 ? 1u : lead < 0xE0 ? 2u : lead < 0xF0 ? 3u : 4u};
+        });
+    static_cast<void>(consumed);
     return out;
 }
 

@@ -10,9 +10,10 @@
 
 namespace kestrova::test {
 
-/// UTF-8 to CP932 through iconv; a character CP932 lacks becomes "?".
+/// UTF-8 to CP932 through the system's converter (iconv on Linux); a character CP932 lacks
+/// becomes "?".
 std::string iconvCp932(std::string_view utf8);
-/// CP932 to UTF-8 through iconv (for reading log files).
+/// CP932 to UTF-8 through the system's converter (for reading log files).
 std::string iconvFromCp932(std::string_view cp932);
 
 /// What one day writes, built from the data set by the host's file rules, independently of

@@ -22,9 +22,19 @@ enum class ChildOutput {
 struct ChildOptions {
     ChildOutput out = ChildOutput::Inherited;
     ChildOutput err = ChildOutput::Inherited;
-    /// The file-size limit (RLIMIT_FSIZE) of the child in bytes, 0 for none.
+    /// The file-size limit (RLIMIT_FSIZE) of the child in bytes, 0 for none; POSIX only
+    /// (see kFileSizeLimits).
     std::uint64_t fileSizeLimit = 0;
 };
+
+/// Whether the system limits the size of the files a child writes (ChildOptions).
+extern const bool kFileSizeLimits;
+
+/// False where SIGINT and SIGTERM (on Windows a Ctrl+Break) cannot reach a child: Windows
+/// without a console, as when Wine runs the tests.
+bool stopSignalsReachChildren();
+inline constexpr const char* kNoStopSignals =
+    "no console here (Wine runs the tests without one): Ctrl+Break cannot reach a child";
 
 /// How a child ended.
 struct ChildEnd {
@@ -44,7 +54,8 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     pid_t pid() const { return pid_; }
-    /// Sends `signal` unless the child has been reaped.
+    /// Sends `signal` unless the child has been reaped. On Windows SIGINT and SIGTERM are a
+    /// Ctrl+Break to the child's console process group; any other signal ends it at once.
     void kill(int signal);
     /// Waits at most `timeout` for the end; nothing while the child still runs.
     std::optional<ChildEnd> waitFor(std::chrono::milliseconds timeout);
@@ -65,8 +76,10 @@ class ChildProcess {
     std::optional<ChildEnd> reap(bool block);
 
     pid_t pid_ = 0;
+    std::intptr_t process_ = 0;    ///< the process handle on Windows
+    int killedBy_ = 0;             ///< the signal kill() ended it with on Windows
     std::optional<ChildEnd> end_;  ///< once reaped
-    int outPipe_ = -1;
+    int outPipe_ = -1;             ///< a file descriptor (on Windows a C runtime one)
     int errPipe_ = -1;
     std::string out_;
     std::string err_;

@@ -1,7 +1,8 @@
 #include "page_text.h"
 
-#include <iconv.h>
 #include <stdexcept>
+
+#include "base/charset_converter.h"
 
 namespace kestrova::test {
 namespace {
@@ -50,18 +51,12 @@ TableRows tableRows(std::string_view html) {
 }
 
 std::string convert(const char* to, const char* from, std::string_view text) {
-    iconv_t cd = iconv_open(to, from);
-    std::string out(text.size() * 3 + 16, '\0');
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    char* o = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    if (rc == static_cast<std::size_t>(-1)) {
+    // The system's converter: iconv on Linux.
+    CharsetConverter converter(to, from);
+    std::string out;
+    if (converter.step(text, out).stop != CharsetConverter::Stop::End) {
         throw std::runtime_error(std::string("not ") + from);
     }
-    out.resize(out.size() - outLeft);
     return out;
 }
 

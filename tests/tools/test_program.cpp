@@ -8,6 +8,7 @@
 #include <httplib.h>
 
 #include "support/child_process.h"
+#include "tls_server.h"
 
 namespace {
 
@@ -50,6 +51,9 @@ int portOf(const std::string& line) {
 }
 
 TEST(SampleServerProgram, ServesUntilTerminatedAndPrintsItsSettings) {
+    if (!kestrova::test::stopSignalsReachChildren()) {
+        GTEST_SKIP() << kestrova::test::kNoStopSignals;
+    }
     ServerProcess server({"--port", "0", "--print-ini", "--newest", "2025-06", "--fault",
                           "/kestrova/tfdata2/TF2506.html=status:503", "--fault",
                           "/JRADB/accessD.html@pw01dli00/F3=redirect:302"});
@@ -85,6 +89,12 @@ TEST(SampleServerProgram, ServesUntilTerminatedAndPrintsItsSettings) {
 }
 
 TEST(SampleServerProgram, EndsCleanlyOnInterruptOverTls) {
+    if (!kestrova::sample::tlsAvailable()) {
+        GTEST_SKIP() << kestrova::sample::kNoTlsServer;
+    }
+    if (!kestrova::test::stopSignalsReachChildren()) {
+        GTEST_SKIP() << kestrova::test::kNoStopSignals;
+    }
     ServerProcess server({"--https"});
     const std::string out = server.read(1);
     ASSERT_TRUE(out.starts_with("listening on https://127.0.0.1:")) << out;

@@ -12,6 +12,7 @@
 #include <httplib.h>
 
 #include "sample_server.h"
+#include "tls_server.h"
 #include "web/http_errors.h"
 #include "web/http_request.h"
 #include "web/member_server.h"
@@ -186,6 +187,9 @@ TEST(HttpRequestSending, GetSendsTheHeadersSetAfterOpen) {
 }
 
 TEST(HttpRequestTls, SchemeSettingSwitchesBetweenPlainAndVerifiedTls) {
+    if (!sample::tlsAvailable()) {
+        GTEST_SKIP() << sample::kNoTlsServer;
+    }
     SampleServer plain;
     plain.start();
     SampleServer tls(sampleTls());
@@ -213,6 +217,9 @@ TEST(HttpRequestTls, SchemeSettingSwitchesBetweenPlainAndVerifiedTls) {
 }
 
 TEST(HttpRequestTls, UntrustedCertificatesAreRefused) {
+    if (!sample::tlsAvailable()) {
+        GTEST_SKIP() << sample::kNoTlsServer;
+    }
     struct Case {
         const char* what;
         ServerOptions server;
@@ -246,6 +253,9 @@ TEST(HttpRequestTls, UntrustedCertificatesAreRefused) {
 }
 
 TEST(HttpRequestTls, TrustsAnExtraCaWithoutLosingTheSystemOnes) {
+    if (!sample::tlsAvailable()) {
+        GTEST_SKIP() << sample::kNoTlsServer;
+    }
     SampleServer tls(tlsOptions(kOtherCa / "loopback.pem", kOtherCa / "loopback.key"));
     tls.start();
     HttpOptions options;
@@ -269,8 +279,10 @@ TEST(HttpRequestRedirects, FollowsWithinTheSchemeButNeverFromHttpsToHttp) {
     EXPECT_EQ(request.Status(), 200);
     EXPECT_EQ(target.hits, 1);
 
-    LocalServer secure(std::make_unique<httplib::SSLServer>((kOtherCa / "loopback.pem").c_str(),
-                                                            (kOtherCa / "loopback.key").c_str()));
+    if (!sample::tlsAvailable()) {
+        GTEST_SKIP() << sample::kNoTlsServer;
+    }
+    LocalServer secure(sample::makeTlsServer(kOtherCa / "loopback.pem", kOtherCa / "loopback.key"));
     secure.redirect("/moved", target.url("http://", "/echo"));
     HttpOptions options;
     options.extraCaFile = kOtherCa / "ca.pem";

@@ -15,6 +15,7 @@
 #include "support/fixed_week_server.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "tls_server.h"
 #include "web/race_authority.h"
 
 namespace kestrova {
@@ -530,6 +531,9 @@ TEST(RaceAuthoritySiteAddress, HttpsUnlessTheSettingNamesTheScheme) {
 }
 
 TEST(RaceAuthoritySiteAddress, AHostWithoutSchemeIsReachedOverVerifiedTls) {
+    if (!sample::tlsAvailable()) {
+        GTEST_SKIP() << sample::kNoTlsServer;
+    }
     const std::filesystem::path certs = KESTROVA_SAMPLE_CERTS;
     sample::ServerOptions options;
     options.certFile = certs / "server.pem";

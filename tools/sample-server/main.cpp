@@ -1,13 +1,14 @@
-#include <csignal>
 #include <exception>
 #include <iostream>
 
 #include "command_line.h"
 #include "sample_server.h"
+#include "stop_signal.h"
 
 using kestrova::sample::CommandLine;
 
 int main(int argc, char** argv) {
+    kestrova::sample::writeOutputUnchanged();
     CommandLine cl;
     try {
         cl = kestrova::sample::parseCommandLine({argv + 1, argv + argc});
@@ -20,12 +21,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Signals are taken with sigwait on this thread; the server threads never see them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    kestrova::sample::holdStopSignals();
 
     try {
         kestrova::sample::SampleServer server(cl.server);
@@ -38,8 +34,7 @@ int main(int argc, char** argv) {
         if (cl.printIni) {
             std::cout << kestrova::sample::sampleIni(server.hostPort(), cl.https) << std::flush;
         }
-        int received = 0;
-        sigwait(&signals, &received);
+        kestrova::sample::waitForStopSignal();
         server.stop();
     } catch (const std::exception& e) {
         std::cerr << "kestrova-sample-server: " << e.what() << "\n";

@@ -3,46 +3,20 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <iconv.h>
 #include <stdexcept>
 #include <vector>
 
+#include "cp932_codes.h"
 #include "records.h"
 
 namespace kestrova::sample {
 namespace {
 
-// CP932 bytes of every BMP character, taken from iconv once: 0 when CP932 has no such
-// character, below 0x100 a single byte, otherwise a lead and a trail byte. A table lookup is
-// several times faster than iconv on pages that are mostly ASCII markup.
+// CP932 bytes of every BMP character (see cp932_codes.h), taken once. A table lookup is
+// several times faster than a converter on pages that are mostly ASCII markup.
 class Cp932Table {
   public:
-    Cp932Table() : codes_(0x10000) {
-        const iconv_t cd = iconv_open("CP932", "UTF-32LE");
-        if (cd == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error("iconv cannot convert to CP932");
-        }
-        for (std::uint32_t cp = 0x80; cp < 0x10000; ++cp) {
-            if (cp >= 0xD800 && cp <= 0xDFFF) {
-                continue;
-            }
-            const char in[4] = {static_cast<char>(cp & 0xFF), static_cast<char>(cp >> 8), 0, 0};
-            char out[4];
-            char* inp = const_cast<char*>(in);
-            std::size_t inLeft = 4;
-            char* outp = out;
-            std::size_t outLeft = sizeof out;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1)) {
-                continue;
-            }
-            const auto b0 = static_cast<unsigned char>(out[0]);
-            const auto b1 = static_cast<unsigned char>(out[1]);
-            const std::size_t n = sizeof out - outLeft;
-            codes_[cp] = n == 1 ? b0 : n == 2 ? static_cast<std::uint16_t>(b0 << 8 | b1) : 0;
-        }
-        iconv_close(cd);
-    }
+    Cp932Table() : codes_(cp932CodesOfBmp()) {}
     std::uint16_t operator[](std::uint32_t cp) const { return cp < 0x10000 ? codes_[cp] : 0; }
 
   private:

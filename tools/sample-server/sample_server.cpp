@@ -21,6 +21,7 @@
 #include "race_site.h"
 #include "rate_limit.h"
 #include "streamed_body.h"
+#include "tls_server.h"
 #include "validators.h"
 
 namespace kestrova::sample {
@@ -617,12 +618,7 @@ void SampleServer::start() {
         throw ServerError("SampleServer already started");
     }
     if (!d.options.certFile.empty()) {
-        auto tls = std::make_unique<httplib::SSLServer>(d.options.certFile.c_str(),
-                                                        d.options.keyFile.c_str());
-        if (!tls->is_valid()) {
-            throw ServerError("cannot load certificate " + d.options.certFile.string());
-        }
-        d.server = std::move(tls);
+        d.server = makeTlsServer(d.options.certFile, d.options.keyFile);
     } else {
         d.server = std::make_unique<httplib::Server>();
     }
@@ -644,7 +640,8 @@ void SampleServer::start() {
     // The default options add SO_REUSEPORT, which would let a second server share a taken port.
     s.set_socket_options([](socket_t sock) {
         int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        // Windows takes the value as char*.
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
     });
     // One request a connection: an idle kept-alive connection would hold stop() for the
     // whole keep-alive time-out.

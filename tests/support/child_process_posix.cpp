@@ -1,5 +1,3 @@
-#include "support/child_process.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -13,9 +11,17 @@
 #include <unistd.h>
 #include <utility>
 
+#include "support/child_process.h"
+
 extern char** environ;
 
 namespace kestrova::test {
+
+const bool kFileSizeLimits = true;
+
+bool stopSignalsReachChildren() {
+    return true;
+}
 
 namespace {
 
