@@ -10,9 +10,10 @@
 
 namespace kestrova {
 
-/// Creates `file`, which must not exist yet, writes `bytes` into it and flushes it to the
-/// disk. Platform specific.
-std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes);
+/// Creates `file`, which must not exist yet, writes `bytes` into it and, with `flush`,
+/// flushes it to the disk. Platform specific.
+std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             bool flush = true);
 
 /// A temporary-name suffix that no other run shares: ".kestrova-tmp-" + process and random
 /// number. kTemporaryMarker finds the files of every run.
