@@ -143,6 +143,13 @@ struct Heard {
     std::vector<ExportResult> results;
 };
 
+/// Starts the past-data run and waits until January and February are written and March
+/// is awaited.
+bool startAndWaitForMarch(Setup& s, ExportController& controller, Heard& heard) {
+    return controller.start(s.pastData()) &&
+           QTest::qWaitFor([&] { return heard.events.contains(QStringLiteral("file 2")); }, 30000);
+}
+
 }  // namespace
 
 void ExportControllerTest::runReportsStartedFilesEndedAndFinishedInOrder() {
@@ -218,10 +225,7 @@ void ExportControllerTest::stopEndsTheRunAfterTheFileBeingWritten() {
     delayMarch(s);
     auto controller = s.controller();
     Heard heard(*controller);
-    QVERIFY(controller->start(s.pastData()));
-    // January and February written, March awaited.
-    QVERIFY(
-        QTest::qWaitFor([&] { return heard.events.contains(QStringLiteral("file 2")); }, 30000));
+    QVERIFY(startAndWaitForMarch(s, *controller, heard));
     QElapsedTimer clock;
     clock.start();
     QVERIFY(controller->stop());
@@ -248,9 +252,7 @@ void ExportControllerTest::destructionWhileRunningEndsTheRunSilently() {
     delayMarch(s);
     auto controller = s.controller();
     Heard heard(*controller);
-    QVERIFY(controller->start(s.pastData()));
-    QVERIFY(
-        QTest::qWaitFor([&] { return heard.events.contains(QStringLiteral("file 2")); }, 30000));
+    QVERIFY(startAndWaitForMarch(s, *controller, heard));
     const qsizetype before = heard.events.size();
 
     QElapsedTimer clock;
