@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,6 +26,19 @@ std::string escaped(std::string_view bytes);
 /// With `allowCutTail`, a sequence that is well-formed so far but cut off by the end passes.
 /// Written apart from the project's own scanner so that each checks the other.
 bool isUtf8(std::string_view bytes, bool allowCutTail = false);
+
+/// The Content-Type a page target reads its page with, picked by the low three bits of its
+/// first input byte: none, the charsets of the real sites, odd spellings, an unknown label.
+inline constexpr std::array<std::string_view, 8> kContentTypes = {
+    "",
+    "text/html; charset=Shift_JIS",
+    "text/html; charset=UTF-8",
+    "text/html; charset=\"utf-16\"",
+    "text/html;charset=EUC-JP;level=1",
+    "text/html; charset=ISO-2022-JP",
+    "text/html; charset=x-no-such-label",
+    "TEXT/HTML; CHARSET = latin1 ",
+};
 
 /// Piece sizes for feeding a stream, decided by one control byte of the input: the low three
 /// bits set the largest piece (1 to 16384 bytes), the rest seed the sequence.

@@ -33,17 +33,6 @@ namespace {
 
 using fuzz::check;
 
-constexpr std::array<std::string_view, 8> kContentTypes = {
-    "",
-    "text/html; charset=Shift_JIS",
-    "text/html; charset=UTF-8",
-    "text/html; charset=\"utf-16\"",
-    "text/html;charset=EUC-JP;level=1",
-    "text/html; charset=ISO-2022-JP",
-    "text/html; charset=x-no-such-label",
-    "TEXT/HTML; CHARSET = latin1 ",
-};
-
 /// Thrown by the sink on request: must come out of onBody/finish as it is.
 struct SinkStop {
     std::size_t row;
@@ -319,7 +308,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3) {
         return 0;
     }
-    const std::string_view contentType = kContentTypes[data[0] & 7];
+    const std::string_view contentType = fuzz::kContentTypes[data[0] & 7];
     const fuzz::PieceSizes sizes(data[1]);
     const std::size_t throwAtRow = data[2] < 0x20 ? data[2] : 0;
     const std::string_view page(reinterpret_cast<const char*>(data) + 3, size - 3);

@@ -12,28 +12,13 @@
 #include "fuzz_checks.h"
 #include "web/html_tables.h"
 
-namespace {
-
-constexpr std::array<std::string_view, 8> kContentTypes = {
-    "",
-    "text/html; charset=Shift_JIS",
-    "text/html; charset=UTF-8",
-    "text/html; charset=\"utf-16\"",
-    "text/html;charset=EUC-JP;level=1",
-    "text/html; charset=ISO-2022-JP",
-    "text/html; charset=x-no-such-label",
-    "TEXT/HTML; CHARSET = latin1 ",
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kestrova;
     using fuzz::check;
     if (size < 1) {
         return 0;
     }
-    const std::string_view contentType = kContentTypes[data[0] & 7];
+    const std::string_view contentType = fuzz::kContentTypes[data[0] & 7];
     const std::string_view page(reinterpret_cast<const char*>(data) + 1, size - 1);
     try {
         for (const TableGrid& grid : readTableGrids(page, contentType)) {

@@ -20,12 +20,12 @@ constexpr std::string_view kWriteFailed = "ファイルの書き込みに失敗�
 
 /// Creates the temporary file beside `target` holding `bytes`; returns its path. Its name is
 /// this run's own, so a second program writing the same file cannot take it away.
-fs::path writeTemporary(const fs::path& target, std::string_view bytes) {
+fs::path writeTemporary(const fs::path& target, std::string_view bytes, bool flush) {
     std::error_code error;
     for (int attempt = 0; attempt < 8; ++attempt) {
         fs::path temporary = target;
         temporary += uniqueTemporarySuffix();
-        error = writeNewFile(temporary, bytes);
+        error = writeNewFile(temporary, bytes, flush);
         if (!error) {
             return temporary;
         }
@@ -40,11 +40,11 @@ fs::path writeTemporary(const fs::path& target, std::string_view bytes) {
 
 }  // namespace
 
-void writeFileAtomically(const fs::path& file, std::string_view bytes, FollowLink follow) {
+void writeFileAtomically(const fs::path& file, std::string_view bytes, const AtomicWrite& how) {
     std::error_code error;
     std::error_code ignored;
     fs::path target = file;
-    if (follow == FollowLink::Yes && fs::is_symlink(file, ignored)) {
+    if (how.follow == FollowLink::Yes && fs::is_symlink(file, ignored)) {
         // Renaming over the link would replace it, not the file the user keeps; a link that
         // leads nowhere is replaced itself.
         if (fs::path resolved = fs::canonical(file, ignored); !resolved.empty()) {
@@ -57,7 +57,7 @@ void writeFileAtomically(const fs::path& file, std::string_view bytes, FollowLin
     if (fs::exists(existing) && !fs::is_regular_file(existing) && !fs::is_symlink(existing)) {
         fail(target, "通常のファイルではないため置き換えません");
     }
-    const fs::path temporary = writeTemporary(target, bytes);
+    const fs::path temporary = writeTemporary(target, bytes, how.flush);
     if (fs::is_regular_file(existing)) {
         fs::permissions(temporary, existing.permissions(), ignored);
     }
@@ -66,8 +66,10 @@ void writeFileAtomically(const fs::path& file, std::string_view bytes, FollowLin
         fs::remove(temporary, ignored);
         fail(target, error);
     }
-    removeAbandonedTemporaries(target.parent_path(),
-                               pathText(target.filename()) + std::string(kTemporaryMarker));
+    if (how.removeLeftovers) {
+        removeAbandonedTemporaries(target.parent_path(),
+                                   pathText(target.filename()) + std::string(kTemporaryMarker));
+    }
 }
 
 fs::path pathFromUtf8(std::string_view text) {

@@ -10,9 +10,10 @@
 
 namespace kestrova {
 
-/// Creates `file`, which must not exist yet, writes `bytes` into it and flushes it to the
-/// disk. Platform specific.
-std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes);
+/// Creates `file`, which must not exist yet, writes `bytes` into it and, with `flush`,
+/// flushes it to the disk. Platform specific.
+std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             bool flush = true);
 
 /// Renames `from` over `to`, replacing a file there in one step: readers see the old file or
 /// the new one, never a mix. On Windows MoveFileExW (replace existing, write through), tried

@@ -48,7 +48,8 @@ bool processRuns(pid_t pid) {
 
 }  // namespace
 
-std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes) {
+std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             bool flush) {
     Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) {
         return lastError();
@@ -63,7 +64,7 @@ std::error_code writeNewFile(const std::filesystem::path& file, std::string_view
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    if (::fsync(fd.get()) != 0) {
+    if (flush && ::fsync(fd.get()) != 0) {
         return lastError();
     }
     return fd.close();

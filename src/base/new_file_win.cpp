@@ -59,7 +59,8 @@ std::uint64_t fileTimeValue(const FILETIME& time) {
 
 }  // namespace
 
-std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes) {
+std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             bool flush) {
     Handle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) {
@@ -73,7 +74,7 @@ std::error_code writeNewFile(const std::filesystem::path& file, std::string_view
         }
         bytes.remove_prefix(written);
     }
-    if (!FlushFileBuffers(handle.get())) {
+    if (flush && !FlushFileBuffers(handle.get())) {
         return lastWindowsError();
     }
     return handle.close();

@@ -160,8 +160,11 @@ void DataCache::store(std::string_view fileName, const Entry& entry) {
             throw FileError("キャッシュのフォルダを作成できませんでした。(" + pathText(folder_) +
                             ": " + fileErrorReason(error) + ")");
         }
-        // A link in the entry's place is replaced, never written through.
-        writeFileAtomically(entryPath(fileName), bytes, FollowLink::No);
+        // A link in the entry's place is replaced, never written through. No flush: a torn
+        // entry fails its length and checksum and is dropped; the leftovers of killed runs
+        // went when the cache was opened.
+        writeFileAtomically(entryPath(fileName), bytes,
+                            {.follow = FollowLink::No, .flush = false, .removeLeftovers = false});
     } catch (...) {
         writable_ = false;  // one report is enough; the export goes on without the cache
         throw;

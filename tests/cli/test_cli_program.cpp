@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <regex>
@@ -549,16 +550,20 @@ TEST_F(CliProgram, ASettingsFileThatCannotBeReadIsRefusedBeforeAnyRequest) {
 
 TEST_F(CliProgram, ALargeSettingsFileCostsAboutItsOwnSize) {
     // 8 MB of empty lines before the settings: read once, not copied line by line.
-    const std::string settings = test::readFile(app_ / "Kestrova.Ini");
-    std::string large;
+    std::string settings;
     for (int i = 0; i < 4 << 20; ++i) {
-        large += "\r\n";
+        settings += "\r\n";
     }
-    test::writeFile(app_ / "Kestrova.Ini", large + settings);
+    settings += test::readFile(app_ / "Kestrova.Ini");
+    test::writeFile(app_ / "Kestrova.Ini", settings);
+    settings = std::string();
+    // The child's peak starts at this process's own on Linux, so a whole test program run
+    // by hand would otherwise measure its earlier tests.
+    const std::uint64_t ownPeak = test::ownPeakMemory();
     const auto result = command({"days"});
     EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
     EXPECT_EQ(result.out, "2026年12月05日  TF261205.html\n2026年12月06日  TF261206.html\n");
-    EXPECT_LT(result.peakMemory, std::uint64_t{48} << 20);
+    EXPECT_LT(result.peakMemory, std::max(std::uint64_t{48} << 20, ownPeak + (4 << 20)));
 }
 
 }  // namespace

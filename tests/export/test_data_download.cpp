@@ -92,11 +92,11 @@ TEST_F(DataDownload, StalledAnswerEndsAtTheReceiveTimeOut) {
     ctx = std::make_unique<CoreContext>(log, ui, MemberServer(server.hostPort(), "10"), quick);
     server.addFault({.path = dataPath("TF1501.html"),
                      .kind = sample::FaultKind::StallBody,
-                     .delay = std::chrono::milliseconds(1500),
+                     .delay = std::chrono::seconds(20),
                      .afterBytes = 500});
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Get_TFData(*ctx, state, "TF1501.html", false).ok);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_TRUE(ui.warnings[0].starts_with("Get_TFData<<")) << ui.warnings[0];
 }

@@ -93,7 +93,7 @@ TEST_F(Discovery, AFailedPageIsNamedAndTheDaysBeforeItKept) {
 TEST_F(Discovery, AStopWhileAPageIsAwaitedEndsTheDiscoveryWithoutAnError) {
     server.addFault({.path = "/JRADB/accessD.html",
                      .kind = FaultKind::Slow,
-                     .delay = std::chrono::milliseconds(2000)});
+                     .delay = std::chrono::milliseconds(20000)});
     int breaths = 0;
     ctx.http.breathe = [&breaths] {
         if (++breaths > 2) {
@@ -102,7 +102,8 @@ TEST_F(Discovery, AStopWhileAPageIsAwaitedEndsTheDiscoveryWithoutAnError) {
     };
     const auto start = std::chrono::steady_clock::now();
     EXPECT_THROW(GetKaisaiDay(ctx).KaisaiDays, StopRequested);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // Well before the page would have come.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(logText().find("[ERROR]"), std::string::npos) << logText();
 }
 
@@ -110,10 +111,10 @@ TEST_F(Discovery, AStalledSiteEndsTheDiscoveryWithItsLogLines) {
     ctx.http.receiveTimeout = std::chrono::milliseconds(200);
     server.addFault({.path = "/JRADB/accessD.html",
                      .kind = FaultKind::Slow,
-                     .delay = std::chrono::milliseconds(2000)});
+                     .delay = std::chrono::milliseconds(20000)});
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(GetKaisaiDay(ctx).KaisaiDays, "");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     const std::string log = logText();
     EXPECT_NE(log.find("GetKaisaiDay<<要求がタイムアウトしました。"), std::string::npos) << log;
     EXPECT_NE(log.find("GetKaisaiDay<<HTML の取得に失敗しました。>>"), std::string::npos);

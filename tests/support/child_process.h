@@ -38,10 +38,15 @@ inline constexpr const char* kNoStopSignals =
 
 /// How a child ended.
 struct ChildEnd {
-    int exitCode = -1;             ///< -1 when a signal ended it
-    int signal = 0;                ///< the signal that ended it; 0 when it exited
-    std::uint64_t peakMemory = 0;  ///< peak resident memory, in bytes
+    int exitCode = -1;  ///< -1 when a signal ended it
+    int signal = 0;     ///< the signal that ended it; 0 when it exited
+    /// Peak resident memory, in bytes; on Linux never below the starting process's own
+    /// peak, which the kernel carries over the child's exec.
+    std::uint64_t peakMemory = 0;
 };
+
+/// This process's peak resident memory so far, in bytes.
+std::uint64_t ownPeakMemory();
 
 /// A started child process; one still running when it goes out of scope is killed and reaped.
 class ChildProcess {

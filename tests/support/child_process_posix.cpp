@@ -258,4 +258,10 @@ pid_t endedProcessId() {
     return child.pid();
 }
 
+std::uint64_t ownPeakMemory() {
+    rusage own{};
+    getrusage(RUSAGE_SELF, &own);
+    return static_cast<std::uint64_t>(own.ru_maxrss) * 1024;  // kilobytes
+}
+
 }  // namespace kestrova::test

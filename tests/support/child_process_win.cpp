@@ -362,4 +362,11 @@ pid_t endedProcessId() {
     return child.pid();
 }
 
+std::uint64_t ownPeakMemory() {
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    return memory.PeakWorkingSetSize;
+}
+
 }  // namespace kestrova::test

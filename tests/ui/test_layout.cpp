@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QFontInfo>
-#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -33,7 +32,6 @@ class LayoutTest : public QObject {
     void controlsThatTakeClicksDoNotOverlap();
     void clientAreaIsTheDesignedOneWithTheProgressBelowIt();
     void fontsAreTheDesignedOnesOrTheirJapaneseStandIns();
-    void notesAndFrameCarryTheirColours();
     void paintedCaptionFollowsItsAlignment();
 
   private:
@@ -179,26 +177,6 @@ void LayoutTest::fontsAreTheDesignedOnesOrTheirJapaneseStandIns() {
     const QWidget* button = window_->findChild<QWidget*>(QStringLiteral("cmd_TFJVOut"));
     QVERIFY(proportional.contains(QFontInfo(button->font()).family()));
     QCOMPARE(button->font().pointSizeF(), 14.25);
-}
-
-void LayoutTest::notesAndFrameCarryTheirColours() {
-    auto colour = [this](const char* name) {
-        return window_->findChild<QWidget*>(QLatin1String(name))
-            ->palette()
-            .color(QPalette::WindowText);
-    };
-    QCOMPARE(colour("Lbl_Help_3"), QColor(0xFF, 0, 0));
-    QCOMPARE(colour("Lbl_Help_4"), QColor(0, 0, 0));
-    QCOMPARE(colour("Lbl_Help_6"), QColor(0, 0, 0));
-    QCOMPARE(colour("Lbl_Help_1"), QColor(0xFF, 0x80, 0));
-    QCOMPARE(colour("Lbl_Help_8"), QColor(0xFF, 0, 0));
-    QCOMPARE(colour("Fra_TFJVOut"), QColor(0, 0xC0, 0));
-    QCOMPARE(colour("lblTFJVTLT"), QColor(0, 0, 0));
-    auto* note = window_->findChild<QLabel*>(QStringLiteral("Lbl_Help_4"));
-    QCOMPARE(note->text(),
-             QStringLiteral("※ 『過去データ』と『今週データ』は同時選択できません。"));
-    auto* frame = window_->findChild<QGroupBox*>(QStringLiteral("Fra_TFJVOut"));
-    QCOMPARE(frame->title(), QStringLiteral("TARGET frontier JV 出力設定"));
 }
 
 namespace {
