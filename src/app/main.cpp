@@ -1,3 +1,6 @@
+#include <iostream>
+#include <string_view>
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -5,8 +8,14 @@
 
 #include "app/start_up.h"
 #include "base/process.h"
+#include "services/program_texts.h"
 
 int main(int argc, char** argv) {
+    // Answered before QApplication, which needs a display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << kestrova::versionOutput() << std::endl;
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrova"));
     QApplication::setApplicationVersion(QStringLiteral(KESTROVA_VERSION));

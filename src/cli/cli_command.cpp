@@ -22,6 +22,7 @@
 #include "services/core_context.h"
 #include "services/data_cache.h"
 #include "services/ini_file.h"
+#include "services/program_texts.h"
 #include "web/html_tables.h"
 #include "web/member_server.h"
 #include "web/race_authority.h"
@@ -208,6 +209,10 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
     const std::string tag = tagOf(parsed.kind);
     if (parsed.kind == CommandKind::Help) {
         env.out << helpText(static_cast<int>(env.today.year())) << std::flush;
+        return kExitFinished;
+    }
+    if (parsed.kind == CommandKind::Version) {
+        env.out << versionOutput() << std::endl;
         return kExitFinished;
     }
     const bool folderGiven = parsed.request.appFolder.has_value();

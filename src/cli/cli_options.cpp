@@ -264,6 +264,10 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args,
         parsed.kind = CommandKind::Help;
         return parsed;
     }
+    if (args[0] == "--version") {
+        parsed.kind = CommandKind::Version;
+        return parsed;
+    }
     bool helpAsked = false;
     try {
         if (args[0] == "export") {

@@ -52,7 +52,7 @@ struct RaceRequest {
     std::optional<std::filesystem::path> saveTo;  ///< --save: the page as the site sent it
 };
 
-enum class CommandKind { Help, Export, Days, Race, ClearCache, Error };
+enum class CommandKind { Help, Version, Export, Days, Race, ClearCache, Error };
 
 struct ParsedCommand {
     CommandKind kind = CommandKind::Help;

@@ -55,7 +55,8 @@ std::string usageText() {
            "  kestrova-cli days [--app-folder DIR]\n"
            "  kestrova-cli cache --clear [--app-folder DIR]\n"
            "  kestrova-cli race PAGE RACEKEY [--save FILE] [--app-folder DIR]\n"
-           "  kestrova-cli help    （詳しい説明 / full help）\n";
+           "  kestrova-cli help    （詳しい説明 / full help）\n"
+           "  kestrova-cli --version\n";
 }
 
 std::string helpText(int currentYear) {
@@ -103,6 +104,8 @@ std::string helpText(int currentYear) {
         "  --result LIST      結果コメント（MY_DATA/KEK_COM）へ出力する印。all またはコード。\n"
         "                     Marks written into result comments: all, or codes.\n"
         "  --help, help       この説明 / this help.\n"
+        "  --version          バージョン（画面版の「バージョン情報」と同じ）/ the version, as\n"
+        "                     the window's version information shows it.\n"
         "\nコマンド / Commands:\n"
         "  days               今週の開催日（JRA のページから）のうちデータのある日を１行ずつ。\n"
         "                     This week's meeting days (learnt from the racing authority's\n"

@@ -23,6 +23,10 @@ std::string versionLine() {
     return "Ver. " + AppVersion() + " C";
 }
 
+std::string versionOutput() {
+    return "Kestrova " + versionLine();
+}
+
 std::string updateOfferMessage(const UpdateCheck& check, std::string_view appVersion) {
     const std::string& stamp = check.UpdateInfo[2];
     std::string text = "Kestrovaの最新バージョンにアップデートが可能です。\r\n";

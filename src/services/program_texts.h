@@ -17,6 +17,9 @@ std::string AppVersion();
 /// "Ver. " + AppVersion + " C", as the splash and the version window show it.
 std::string versionLine();
 
+/// What both programs print for --version: "Kestrova " + versionLine.
+std::string versionOutput();
+
 /// The update offer of start-up: versions, the release date of the server's stamp, the
 /// question. Lines joined by CR LF.
 std::string updateOfferMessage(const UpdateCheck& check, std::string_view appVersion);

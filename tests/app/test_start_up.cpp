@@ -125,6 +125,7 @@ class StartUpTest : public QObject {
     void foldersThatCannotBeMadeEndTheStart();
     void unreadableSettingsFileEndsTheStartBeforeAnyRequest();
     void ownFilesThatCannotBeWrittenAreSaidOnceAndTheWindowOpens();
+    void versionIsPrintedWithoutADisplay();
 };
 
 void StartUpTest::startUpLogsItsStepsInOrderAndShowsTheWindow() {
@@ -361,6 +362,20 @@ void StartUpTest::ownFilesThatCannotBeWrittenAreSaidOnceAndTheWindowOpens() {
     QVERIFY2(text.contains(QStringLiteral("ダウンロードのキャッシュを保存できません。")),
              qPrintable(text));
     QVERIFY(program.window()->isVisible());
+}
+
+void StartUpTest::versionIsPrintedWithoutADisplay() {
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    window.setProcessEnvironment(environment);
+    window.start(QStringLiteral(KESTROVA_WINDOW_EXE), {QStringLiteral("--version")});
+    QVERIFY(window.waitForFinished(10000));
+    QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(window.exitCode(), 0);
+    QCOMPARE(window.readAllStandardOutput(), QByteArray("Kestrova Ver. " KESTROVA_VERSION " C\n"));
 }
 
 QTEST_MAIN(StartUpTest)

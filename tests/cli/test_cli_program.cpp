@@ -126,6 +126,13 @@ TEST_F(CliProgram, JapaneseFolderNamesServeAsHostAndApplicationFolders) {
         std::filesystem::is_regular_file(host / "KSTR_DATA" / "2026" / "KSTR020_261205.CSV"));
 }
 
+TEST_F(CliProgram, VersionIsTheLineOfTheVersionWindow) {
+    const auto result = test::runChild(kCli, {"--version"});
+    EXPECT_EQ(result.exitCode, kExitFinished);
+    EXPECT_EQ(result.out, "Kestrova Ver. " KESTROVA_VERSION " C\n");
+    EXPECT_EQ(result.err, "");
+}
+
 TEST_F(CliProgram, ExportsDaysAndPrintsTheActivityLines) {
     const auto result = run({"--day", "20261205", "--day", "20261206", "--kinds", "010,470",
                              "--predict", "all", "--result", "001"});
