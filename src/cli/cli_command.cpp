@@ -34,7 +34,7 @@ namespace {
 constexpr std::string_view kNoDaysThisWeek = "今週の開催日データはありません。";
 
 std::filesystem::path appFolderOf(const ExportRequest& request, const CliEnvironment& env) {
-    return request.appFolder ? *request.appFolder : env.defaultAppFolder();
+    return request.appFolder ? *request.appFolder : env.defaultAppFolder().folder;
 }
 
 std::string tagOf(CommandKind kind) {
@@ -216,9 +216,11 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
         return kExitFinished;
     }
     const bool folderGiven = parsed.request.appFolder.has_value();
-    parsed.request.appFolder = appFolderOf(parsed.request, env);
+    const AppFolder appFolder =
+        folderGiven ? AppFolder{*parsed.request.appFolder, false} : env.defaultAppFolder();
+    parsed.request.appFolder = appFolder.folder;
     if (parsed.kind == CommandKind::Error) {
-        const SsLogging log = makeAppLog(appFolderOf(parsed.request, env));
+        const SsLogging log = makeAppLog(appFolder.folder);
         log.InfoLog(tag + joinArguments(args.subspan(1)));
         return refuse(log, env, tag, parsed.error, true);
     }
@@ -229,8 +231,9 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
                 << std::flush;
         return kExitUsage;
     }
-    const SsLogging log = makeAppLog(appFolderOf(parsed.request, env));
+    const SsLogging log = makeAppLog(appFolder.folder);
     log.InfoLog(tag + joinArguments(args.subspan(1)));
+    log.InfoLog(appFolderLogLine(appFolder, env.executableFolder));
     switch (parsed.kind) {
         case CommandKind::Days:
             return runDays(parsed.request, env);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "cli/cli_options.h"
+#include "services/app_folder.h"
 
 namespace kestrova::cli {
 
@@ -22,8 +23,10 @@ struct CliEnvironment {
     /// The application folder when --app-folder is not given (the window's: the executable's
     /// folder, or the per-user folder where that cannot be written). Asked only then: finding
     /// it may test a folder by writing into it.
-    std::function<std::filesystem::path()> defaultAppFolder;
+    std::function<AppFolder()> defaultAppFolder;
     std::chrono::year_month_day today;
+    /// The folder of kestrova-cli, named in the log when the per-user folder stands in for it.
+    std::filesystem::path executableFolder;
 };
 
 /// The whole program after main(): parses `args` (without the program name), runs the

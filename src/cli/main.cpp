@@ -29,8 +29,11 @@ int main(int argc, char** argv) {
     // The same application folder as the window's, so both read one settings file and
     // write one log.
     const CliEnvironment env{
-        std::cout, std::cerr, stderrTerminalColumns(),
-        [] { return kestrova::chooseAppFolder(executableFolder(), userDataFolder()).folder; },
-        localToday()};
+        std::cout,
+        std::cerr,
+        stderrTerminalColumns(),
+        [] { return kestrova::chooseAppFolder(executableFolder(), userDataFolder()); },
+        localToday(),
+        executableFolder()};
     return runCli(args, env);
 }

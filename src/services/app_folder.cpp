@@ -65,6 +65,14 @@ std::error_code cacheWriteProblem(const fs::path& appFolder) {
     return error ? error : tryWritingIn(folder);
 }
 
+/// /usr belongs to the package manager and is shared read-only; a program installed there
+/// never writes beside itself, even when run as root.
+bool isUnderUsr(const fs::path& folder) {
+    const fs::path normal = folder.lexically_normal();
+    auto part = normal.begin();
+    return part != normal.end() && *part == "/" && ++part != normal.end() && *part == "usr";
+}
+
 }  // namespace
 
 bool canWriteIn(const fs::path& folder) {
@@ -89,7 +97,8 @@ std::string unwritableFilesNotice(const fs::path& appFolder, bool cacheUsed) {
 }
 
 AppFolder chooseAppFolder(const fs::path& executableFolder, const fs::path& userFolder) {
-    return chooseAppFolder(executableFolder, userFolder, canWriteIn(executableFolder));
+    return chooseAppFolder(executableFolder, userFolder,
+                           !isUnderUsr(executableFolder) && canWriteIn(executableFolder));
 }
 
 AppFolder chooseAppFolder(const fs::path& executableFolder, const fs::path& userFolder,

@@ -20,8 +20,9 @@ struct AppFolder {
 
 /// The application folder: the executable's folder, or `userFolder` where the executable's
 /// folder cannot be written, as the platform's virtual store redirects an old program's
-/// writes. A settings file that came with the program is copied there on first use, so its
-/// server settings still apply.
+/// writes. A folder under /usr, where the package manager installs programs, counts as one
+/// that cannot be written, also for root. A settings file that came with the program is
+/// copied there on first use, so its server settings still apply.
 AppFolder chooseAppFolder(const std::filesystem::path& executableFolder,
                           const std::filesystem::path& userFolder);
 /// The same with the answer of canWriteIn(executableFolder) given.

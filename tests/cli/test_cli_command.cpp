@@ -23,10 +23,17 @@ class CliCommand : public ::testing::Test {
         test::writeFile(host_ / "TFJV.EXE", "");
     }
 
-    int run(std::vector<std::string> args) {
+    /// `perUser`: the default application folder stands in for an unwritable /usr/bin.
+    int run(std::vector<std::string> args, bool perUser = false) {
         std::vector<std::string_view> views(args.begin(), args.end());
-        const CliEnvironment env{out_, err_, std::nullopt, [this] { return app_; },
-                                 2026y / December / 6d};
+        const CliEnvironment env{out_,
+                                 err_,
+                                 std::nullopt,
+                                 [this, perUser] {
+                                     return AppFolder{app_, perUser};
+                                 },
+                                 2026y / December / 6d,
+                                 "/usr/bin"};
         return runCli(views, env);
     }
 
@@ -118,6 +125,18 @@ TEST_F(CliCommand, AMissingAppFolderIsRefusedWithoutWritingAnywhere) {
         kExitUsage);
     EXPECT_EQ(err_.str(), "アプリケーションフォルダがありません: " + missing.string() + "\n");
     EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_F(CliCommand, TheLogNamesTheApplicationFolderAndWhyThePerUserOneIsUsed) {
+    EXPECT_EQ(run({"cache", "--clear"}, true), kExitFinished);
+    EXPECT_NE(log().find("kestrova-cli:cache --clear\r\n"), std::string::npos);
+    EXPECT_NE(log().find("プログラムのフォルダ（/usr/bin）に書き込めないため、ユーザーのデータ"
+                         "フォルダを使用します：" +
+                         app_.string() + "\r\n"),
+              std::string::npos);
+
+    EXPECT_EQ(run({"cache", "--clear", "--app-folder", app_.string()}), kExitFinished);
+    EXPECT_NE(log().find("アプリケーションフォルダ：" + app_.string() + "\r\n"), std::string::npos);
 }
 
 TEST_F(CliCommand, HelpListsEveryKindWithItsLabel) {

@@ -43,6 +43,16 @@ TEST(AppFolder, UserFolderStandsInAndTakesTheSettingsThatCameWithTheProgram) {
     EXPECT_EQ(readFile(settingsFile(chosen.folder)), "[USE_OPT1]\r\nTFJV_Path=/x\r\n");
 }
 
+TEST(AppFolder, AProgramInstalledUnderUsrKeepsItsFilesInTheUserFolderEvenForRoot) {
+    TempDir user;
+    for (const char* installed : {"/usr/bin", "/usr/local/bin/"}) {
+        const AppFolder chosen = chooseAppFolder(installed, user / "Kestrova");
+        EXPECT_EQ(chosen.folder, user / "Kestrova") << installed;
+        EXPECT_TRUE(chosen.perUser) << installed;
+    }
+    EXPECT_FALSE(std::filesystem::exists("/usr/bin/Kestrova.Ini"));
+}
+
 TEST(AppFolder, UnwritableFolderIsNamedInTheLogLine) {
     const AppFolder chosen = chooseAppFolder("/proc", "");
     EXPECT_EQ(chosen.folder, "/proc");
