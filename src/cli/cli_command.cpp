@@ -45,6 +45,8 @@ std::string tagOf(CommandKind kind) {
             return "kestrova-cli:race";
         case CommandKind::ClearCache:
             return "kestrova-cli:cache";
+        case CommandKind::Schedule:
+            return "kestrova-cli:schedule";
         default:
             return "kestrova-cli:export";
     }
@@ -241,6 +243,8 @@ int runCli(std::span<const std::string_view> args, const CliEnvironment& env) {
             return runRace(parsed.request, parsed.race, env);
         case CommandKind::ClearCache:
             return runClearCache(parsed.request, env, log, tag);
+        case CommandKind::Schedule:
+            return runSchedule(parsed.schedule, parsed.request, env);
         default:
             return runExport(parsed.request, env);
     }

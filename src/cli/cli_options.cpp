@@ -255,6 +255,25 @@ void parseRaceArguments(std::span<const std::string_view> args, ExportRequest& r
     race.raceKey = positional[1];
 }
 
+void parseScheduleArguments(std::span<const std::string_view> args, ParsedCommand& parsed,
+                            int currentYear, bool& helpAsked) {
+    for (const auto& [option, action] : {std::pair{"--remove", ScheduleAction::Remove},
+                                         std::pair{"--show", ScheduleAction::Show}}) {
+        if (std::find(args.begin(), args.end(), option) == args.end()) {
+            continue;
+        }
+        parseOptions(args, {}, {{option, [] {}}}, helpAsked, refusePositional);
+        parsed.schedule = action;
+        return;
+    }
+    parseExportArguments(args, parsed.request, currentYear, helpAsked);
+    if (!parsed.request.thisWeek && !helpAsked) {
+        throw BadArgument{
+            "schedule には --this-week と出力の指定（--kinds など）、または --remove、--show "
+            "を指定して下さい。"};
+    }
+}
+
 }  // namespace
 
 ParsedCommand parseCommandLine(std::span<const std::string_view> args,
@@ -287,6 +306,10 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args,
                 throw BadArgument{"cache には --clear を指定して下さい。"};
             }
             parsed.kind = CommandKind::ClearCache;
+        } else if (args[0] == "schedule") {
+            parseScheduleArguments(args.subspan(1), parsed, static_cast<int>(today.year()),
+                                   helpAsked);
+            parsed.kind = CommandKind::Schedule;
         } else if (args[0] == "race") {
             parseRaceArguments(args.subspan(1), parsed.request, parsed.race, helpAsked);
             parsed.kind = CommandKind::Race;

@@ -52,7 +52,11 @@ struct RaceRequest {
     std::optional<std::filesystem::path> saveTo;  ///< --save: the page as the site sent it
 };
 
-enum class CommandKind { Help, Version, Export, Days, Race, ClearCache, Error };
+enum class CommandKind { Help, Version, Export, Days, Race, ClearCache, Schedule, Error };
+
+/// `schedule`: --this-week with the export's options installs the weekly job, --remove
+/// removes it, --show shows it.
+enum class ScheduleAction { Install, Remove, Show };
 
 struct ParsedCommand {
     CommandKind kind = CommandKind::Help;
@@ -60,6 +64,7 @@ struct ParsedCommand {
     /// Its application folder serves every command.
     ExportRequest request;
     RaceRequest race;
+    ScheduleAction schedule = ScheduleAction::Install;
     /// Japanese message when kind is Error.
     std::string error;
 };

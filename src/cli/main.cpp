@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
         stderrTerminalColumns(),
         [] { return kestrova::chooseAppFolder(executableFolder(), userDataFolder()); },
         localToday(),
-        executableFolder()};
+        executableFolder(),
+        thisUsersScheduleSystem};
     return runCli(args, env);
 }

@@ -33,7 +33,8 @@ class CliCommand : public ::testing::Test {
                                      return AppFolder{app_, perUser};
                                  },
                                  2026y / December / 6d,
-                                 "/usr/bin"};
+                                 "/usr/bin",
+                                 {}};
         return runCli(views, env);
     }
 
