@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrova"));
     QApplication::setApplicationVersion(QStringLiteral(KESTROVA_VERSION));
+    // Desktops find the menu entry's name and icon by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("jp.kestrova.Kestrova"));
     kestrova::ignoreSignalsThatEndWrites();
     // Qt's own dialogs (the folder browser) in Japanese, where the translations are installed.
     QTranslator qtTexts;
