@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
   fonts-ipafont-gothic fonts-noto-cjk
   xvfb xauth
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
