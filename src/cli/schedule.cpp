@@ -42,10 +42,10 @@ std::string systemdWord(std::string_view word) {
     return plain ? text : '"' + text + '"';
 }
 
-/// One word for /bin/sh inside a crontab line. Cron ends the command at a "%" unless a
-/// backslash precedes it, and drops that backslash; a backslash before any other character
-/// stays with it. So a backslash of the word itself is given to the shell in double quotes,
-/// never right before a "%".
+/// One word for /bin/sh inside a crontab line. Every cron ends the command at a "%" unless a
+/// backslash precedes it, and drops that backslash; what a backslash before another
+/// backslash does differs (Debian's cron drops one, cronie keeps both). So the word's own
+/// backslashes never reach cron as such: the shell makes each with printf's octal escape.
 std::string cronWord(std::string_view word) {
     if (isPlainWord(word)) {
         return std::string(word);
@@ -55,7 +55,7 @@ std::string cronWord(std::string_view word) {
         if (c == '\'') {
             text += "'\\''";
         } else if (c == '\\') {
-            text += "'\"\\\\\"'";
+            text += "'\"$(printf '\\134')\"'";
         } else if (c == '%') {
             text += "\\%";
         } else {

@@ -21,6 +21,7 @@ using namespace std::chrono;
 const std::vector<std::string> kAwkwardFolders = {
     "/mnt/競馬 share/TFJV",   "/srv/it's 100% done", R"(/srv/back\slash\%x)",
     "/srv/$HOME and ${PATH}", R"(/srv/"quoted")",    "/srv/semi;colon & amp|pipe",
+    R"(/srv/two\\back\)",
 };
 
 TEST(ScheduleQuoting, ExecStartQuotesWhatSystemdWouldSplitOrExpand) {
@@ -37,15 +38,17 @@ TEST(ScheduleQuoting, ExecStartQuotesWhatSystemdWouldSplitOrExpand) {
 }
 
 /// What cron hands to /bin/sh from the command part of a crontab line (crontab(5)): an
-/// unescaped "%" ends the command, "\%" is a "%", a backslash before anything else stays.
-std::string commandAsCronRunsIt(std::string_view line) {
+/// unescaped "%" ends the command and "\\%" is a "%". A backslash before another one is
+/// dropped by Debian's cron and kept by cronie; before anything else both keep it.
+std::string commandAsCronRunsIt(std::string_view line, bool debian) {
     std::string command;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line[i] == '\\' && i + 1 < line.size()) {
-            if (line[i + 1] != '%') {
+            const char next = line[++i];
+            if (next != '%' && !(debian && next == '\\')) {
                 command += '\\';
             }
-            command += line[++i];
+            command += next;
         } else if (line[i] == '%') {
             break;
         } else {
@@ -70,12 +73,15 @@ TEST(ScheduleQuoting, TheCrontabCommandGivesTheShellEveryFolderWhole) {
         job.arguments.push_back(folder);
         expected += "[" + folder + "]\n";
     }
-    const std::string line = crontabLines(job, 17).substr(0, crontabLines(job, 17).find('\n'));
+    const std::string lines = crontabLines(job, 17);
+    const std::string line = lines.substr(0, lines.find('\n'));
     ASSERT_TRUE(line.starts_with("17 20 * * 5 ")) << line;
-    const std::string command = commandAsCronRunsIt(line.substr(12));
-    const auto result = test::runChild("/bin/sh", {"-c", command});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, expected) << command;
+    for (const bool debian : {true, false}) {
+        const std::string command = commandAsCronRunsIt(line.substr(12), debian);
+        const auto result = test::runChild("/bin/sh", {"-c", command});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, expected) << command;
+    }
 }
 
 TEST(ScheduleQuoting, LineBreaksInAFolderCannotBeScheduled) {
