@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Kestrova for 64-bit Windows on Debian 12 and packs its installer:
-# build-windows/src/app/kestrova.exe, build-windows/src/cli/kestrova-cli.exe and
+# build-windows/app/src/app/kestrova.exe, build-windows/app/src/cli/kestrova-cli.exe and
 # dist/Kestrova-<version>-setup.exe (the version is the CMake project's).
 #   scripts/build-windows.sh            install, build what is missing, pack
 #   scripts/build-windows.sh --check    the same, then try the installer under Wine
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 start=$(date +%s)
 export KESTROVA_JOBS=${KESTROVA_JOBS:-2} KESTROVA_NICE=${KESTROVA_NICE:-5}
-build_dir=build-windows
+build_dir=build-windows/app
 
 # The cross compilers, Wine and what the core's libraries need; then what the window and the
 # installer need besides: the host Qt (its moc and uic build the Windows Qt's code), Debian's
@@ -36,7 +36,7 @@ fi
 nice -n "$KESTROVA_NICE" ./scripts/windows-deps.sh
 ./scripts/windows-qt.sh
 qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
-qt_prefix="$root/$build_dir/deps/qtbase-${qt_version%%[+-]*}"
+qt_prefix="$root/build-windows/deps/qtbase-${qt_version%%[+-]*}"
 
 # Qt's toolchain file finds the Windows Qt and loads the project's own for the rest.
 cmake -S . -B "$build_dir" -G Ninja -Wno-dev \

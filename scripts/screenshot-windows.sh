@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 out="${1:-docs/main-window-windows.png}"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/CMakeCache.txt)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/app/CMakeCache.txt)
 setup="dist/Kestrova-$version-setup.exe"
 wine=${KESTROVA_WINE:-/usr/lib/wine/wine64}
 wineserver=${wine%/*}/wineserver
