@@ -7,4 +7,8 @@ function(kestrova_qt_test name)
   target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} Qt6::Test)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  if(WIN32)
+    # A static Qt finds only the plugins a program names.
+    qt_import_plugins(${name} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+  endif()
 endfunction()
