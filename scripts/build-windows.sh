@@ -3,8 +3,8 @@
 # build-windows/app/src/app/kestrova.exe, build-windows/app/src/cli/kestrova-cli.exe and
 # dist/Kestrova-<version>-setup.exe (the version is the CMake project's).
 #   scripts/build-windows.sh            install, build what is missing, pack
-#   scripts/build-windows.sh --check    the same, then try the installer under Wine
-#                                       (installer/check.sh)
+#   scripts/build-windows.sh --check    the same, then run the window's tests under Wine and
+#                                       try the installer there (installer/check.sh)
 # The libraries (scripts/windows-deps.sh) and Qt (scripts/windows-qt.sh) are built once into
 # build-windows/deps and reused. KESTROVA_JOBS (default 2) and KESTROVA_NICE (default 5) set
 # the parallel jobs and the niceness of every compile.
@@ -64,5 +64,11 @@ echo "   $stage/kestrova.exe $(size "$stage/kestrova.exe"), $stage/kestrova-cli.
   "$(size "$stage/kestrova-cli.exe"), $setup $(size "$setup")"
 
 if [ "${1:-}" = --check ]; then
+  # The window's test programs (label "window") under Wine on an X display, on the windows
+  # platform with the program's own style; then the installer.
+  nice -n "$KESTROVA_NICE" cmake --build "$build_dir" -j "$KESTROVA_JOBS"
+  cmake/wine-run.sh "$root/$build_dir/wine" cmd.exe /c exit >/dev/null 2>&1 || true
+  xvfb-run -a -s "-screen 0 1280x1024x24" \
+    ctest --test-dir "$build_dir" -L window --output-on-failure -j "$KESTROVA_JOBS"
   ./installer/check.sh "$setup"
 fi
