@@ -2,7 +2,7 @@
 # std::thread and std::mutex). Programs link the runtime statically, so no MinGW DLL ships
 # with them; tests and other built programs run under wine64 (cmake/wine-run.sh).
 #
-#   cmake -S . -B build-windows -G Ninja \
+#   cmake -S . -B build-windows/core -G Ninja \
 #     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 #
 # Dependencies (zlib, libxml2, curl, GoogleTest, cpp-httplib) come from

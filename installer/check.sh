@@ -70,7 +70,8 @@ started=$(printf 'アプリケーションが起動しました。' | iconv -f U
 starts_on() {  # starts_on PLATFORM [X DISPLAY]
   local pid found=1
   rm -rf "$dir/logs"
-  env ${2:+DISPLAY="$2"} QT_QPA_PLATFORM="$1" "$wine" "$dir/kestrova.exe" >/dev/null 2>&1 &
+  # Wine hands no QT_ variable to its programs: the platform goes as Qt's own argument.
+  env ${2:+DISPLAY="$2"} "$wine" "$dir/kestrova.exe" -platform "$1" >/dev/null 2>&1 &
   pid=$!
   for _ in $(seq 150); do
     if LC_ALL=C grep -qF "$started" "$dir/logs/Kestrova.log" 2>/dev/null; then

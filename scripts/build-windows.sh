@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds Kestrova for 64-bit Windows on Debian 12 and packs its installer:
-# build-windows/src/app/kestrova.exe, build-windows/src/cli/kestrova-cli.exe and
+# build-windows/app/src/app/kestrova.exe, build-windows/app/src/cli/kestrova-cli.exe and
 # dist/Kestrova-<version>-setup.exe (the version is the CMake project's).
 #   scripts/build-windows.sh            install, build what is missing, pack
-#   scripts/build-windows.sh --check    the same, then try the installer under Wine
-#                                       (installer/check.sh)
+#   scripts/build-windows.sh --check    the same, then run the window's tests under Wine and
+#                                       try the installer there (installer/check.sh)
 # The libraries (scripts/windows-deps.sh) and Qt (scripts/windows-qt.sh) are built once into
 # build-windows/deps and reused. KESTROVA_JOBS (default 2) and KESTROVA_NICE (default 5) set
 # the parallel jobs and the niceness of every compile.
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 start=$(date +%s)
 export KESTROVA_JOBS=${KESTROVA_JOBS:-2} KESTROVA_NICE=${KESTROVA_NICE:-5}
-build_dir=build-windows
+build_dir=build-windows/app
 
 # The cross compilers, Wine and what the core's libraries need; then what the window and the
 # installer need besides: the host Qt (its moc and uic build the Windows Qt's code), Debian's
@@ -36,7 +36,7 @@ fi
 nice -n "$KESTROVA_NICE" ./scripts/windows-deps.sh
 ./scripts/windows-qt.sh
 qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
-qt_prefix="$root/$build_dir/deps/qtbase-${qt_version%%[+-]*}"
+qt_prefix="$root/build-windows/deps/qtbase-${qt_version%%[+-]*}"
 
 # Qt's toolchain file finds the Windows Qt and loads the project's own for the rest.
 cmake -S . -B "$build_dir" -G Ninja -Wno-dev \
@@ -64,5 +64,11 @@ echo "   $stage/kestrova.exe $(size "$stage/kestrova.exe"), $stage/kestrova-cli.
   "$(size "$stage/kestrova-cli.exe"), $setup $(size "$setup")"
 
 if [ "${1:-}" = --check ]; then
+  # The window's test programs (label "window") under Wine on an X display, on the windows
+  # platform with the program's own style; then the installer.
+  nice -n "$KESTROVA_NICE" cmake --build "$build_dir" -j "$KESTROVA_JOBS"
+  cmake/wine-run.sh "$root/$build_dir/wine" cmd.exe /c exit >/dev/null 2>&1 || true
+  xvfb-run -a -s "-screen 0 1280x1024x24" \
+    ctest --test-dir "$build_dir" -L window --output-on-failure -j "$KESTROVA_JOBS"
   ./installer/check.sh "$setup"
 fi

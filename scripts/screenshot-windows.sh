@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Draws the Windows main window as docs/main-window-windows.png: the installer that
-# scripts/build-windows.sh made installs silently into a Wine prefix of its own; the installed
-# kestrova.exe opens in a Wine desktop on Xvfb against the sample server (the Linux build's)
-# with a sample host folder, exports this week's days through its export button, and the
-# desktop is saved. The window is then closed and the settings it saved are shown.
+# Draws the Windows main window as docs/main-window-windows.png and tries it as a user would:
+# the installer that scripts/build-windows.sh made installs silently into a Wine prefix of its
+# own; the installed kestrova.exe opens in a Wine desktop on Xvfb against the sample server (the
+# Linux build's) with a sample host folder; a click on its export button exports this week's
+# days, the completion box is answered, the desktop is saved, and the window is closed, which
+# saves its settings. Exits non-zero when a step does not happen.
 #   scripts/screenshot-windows.sh [OUT.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 out="${1:-docs/main-window-windows.png}"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/CMakeCache.txt)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/app/CMakeCache.txt)
 setup="dist/Kestrova-$version-setup.exe"
 wine=${KESTROVA_WINE:-/usr/lib/wine/wine64}
 wineserver=${wine%/*}/wineserver
@@ -65,12 +66,43 @@ printf '[SYS_ENV]\r\nREVNIW=10\r\nMemberHost=%s\r\nRaceAuthorityHost=http://%s\r
 
 "$wine" explorer /desktop=Kestrova,1100x760 "$("$wine" winepath -w "$app/kestrova.exe" | tr -d '\r')" &
 pids+=($!)
-for _ in $(seq 300); do
-  grep -q 'Form_Load' "$app/logs/Kestrova.log" 2>/dev/null && break
-  sleep 0.1
-done
-sleep 3
+log="$app/logs/Kestrova.log"
+logged() { LC_ALL=C grep -qF "$(printf '%s' "$1" | iconv -f UTF-8 -t CP932)" "$log" 2>/dev/null; }
+wait_for() {  # wait_for TEXT SECONDS: until the log has the line
+  for _ in $(seq $(($2 * 10))); do
+    logged "$1" && return 0
+    sleep 0.1
+  done
+  echo "== Not in the log after $2 s: $1 (the desktop: $work/failed.png)" >&2
+  import -window root "$work/failed.png" || true
+  iconv -f CP932 -t UTF-8 "$log" >&2 || true
+  exit 1
+}
+wait_for "frmTFLink:Form_Load" 60
+sleep 3  # this week's days come from the sample server
 
+# Places in the window (the layout table) below Wine's frame, whose window stands at 20, 20 of
+# the desktop: this week's two days, the last rows of the day list, then the export button.
+xdotool mousemove 150 255 click 1
+sleep 0.5
+xdotool mousemove 150 274 click 1
+sleep 0.5
+xdotool mousemove 830 65 click 1
+sleep 1
+xdotool key Return  # "出力してよろしいですか？": はい
+wait_for "出力処理を終了しました。" 60
+sleep 1
+xdotool key Return  # the completion box
+sleep 1
 mkdir -p "$(dirname "$out")"
 import -window root "$out"
 echo "== $out"
+
+# Closing saves the settings: the window's place comes back in twips.
+touch "$work/closing"
+xdotool mousemove 983 32 click 1  # the frame's close box
+wait_for "アプリケーションが終了しました。" 30
+echo "== Settings saved on close:"
+iconv -f CP932 -t UTF-8 "$app/Kestrova.Ini" | tr -d '\r'
+[ -n "$(find "$app/Kestrova.Ini" -newer "$work/closing")" ]
+echo "== Files written into the host folder: $(find "$work/host" -type f -newer "$work/host/TFJV.EXE" | wc -l)"

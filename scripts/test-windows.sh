@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Cross-builds the core, the command line and their tests for 64-bit Windows into
-# build-windows/ (or $KESTROVA_WINDOWS_BUILD_DIR) and runs every test program under wine64
+# build-windows/core (or $KESTROVA_WINDOWS_BUILD_DIR) and runs every test program under wine64
 # against the sample server on loopback. The window is left out (no Qt for Windows here).
 # The dependencies come from build-windows/deps, built there on the first run
 # (scripts/windows-deps.sh). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
-build_dir="${KESTROVA_WINDOWS_BUILD_DIR:-build-windows}"
+build_dir="${KESTROVA_WINDOWS_BUILD_DIR:-build-windows/core}"
 jobs="${KESTROVA_JOBS:-2}"
 
 ./scripts/setup-windows.sh

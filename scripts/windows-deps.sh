@@ -73,6 +73,12 @@ begin() {
   step_start=$SECONDS
 }
 finish() {
+  # pkg-config files name their folders from where they lie, so a moved checkout (or a copied
+  # cache) still builds.
+  local pc
+  for pc in "$1"/lib/pkgconfig/*.pc; do
+    [ -f "$pc" ] && sed -i "s|$deps/|\${pcfiledir}/../../../|g" "$pc"
+  done
   touch "$1/.built"
   echo "== Windows deps: $2 done in $((SECONDS - step_start)) s"
 }

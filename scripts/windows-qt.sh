@@ -140,15 +140,24 @@ start=$(date +%s)
 fetch_source
 echo "== Building Qt $version for Windows (qtbase: Core, Gui, Widgets, Test; static; windows and"
 echo "   offscreen platform plugins) with ${jobs} jobs at nice ${niceness} into $prefix"
-rm -rf "$work_dir" "$prefix"
-mkdir -p "$work_dir"
-nice -n "$niceness" cmake -S "$src_dir" -B "$work_dir" -G Ninja -Wno-dev \
-  -DCMAKE_INSTALL_PREFIX="$prefix" "${compilers[@]}" "${options[@]}" >"$work_dir/configure.log" \
-  2>&1 || {
-    tail -40 "$work_dir/configure.log"
-    exit 1
-  }
-nice -n "$niceness" cmake --build "$work_dir" -j "$jobs" >"$work_dir/build.log" || {
+rm -rf "$prefix"
+# A build stopped part-way (an hour's work) goes on where it stopped if it was configured the
+# same way; otherwise it starts anew.
+work_stamp="$work_dir/kestrova-configure.stamp"
+if [ ! -f "$work_stamp" ] || [ "$(cat "$work_stamp")" != "$stamp_text" ]; then
+  rm -rf "$work_dir"
+  mkdir -p "$work_dir"
+  nice -n "$niceness" cmake -S "$src_dir" -B "$work_dir" -G Ninja -Wno-dev \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "${compilers[@]}" "${options[@]}" \
+    >"$work_dir/configure.log" 2>&1 || {
+      tail -40 "$work_dir/configure.log"
+      exit 1
+    }
+  echo "$stamp_text" >"$work_stamp"
+else
+  echo "== Going on with the build stopped in $work_dir"
+fi
+nice -n "$niceness" cmake --build "$work_dir" -j "$jobs" >>"$work_dir/build.log" || {
   grep -B2 -A20 -m3 'FAILED:' "$work_dir/build.log" || tail -40 "$work_dir/build.log"
   exit 1
 }

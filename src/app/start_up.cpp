@@ -26,6 +26,23 @@
 
 namespace kestrova::app {
 
+namespace {
+
+// A lock naming this very process was left by an earlier one that had the same process number
+// (Wine and containers hand the same small numbers out again): nobody holds it.
+bool takeOverLockOfThisProcessNumber(QLockFile& lock) {
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    if (lock.error() != QLockFile::LockFailedError || !lock.getLockInfo(&pid, &host, &program) ||
+        pid != QCoreApplication::applicationPid()) {
+        return false;
+    }
+    return lock.removeStaleLockFile() && lock.tryLock(0);
+}
+
+}  // namespace
+
 StartUpEnvironment thisProcess() {
     StartUpEnvironment env;
     env.executableFolder = ui::filePath(QCoreApplication::applicationDirPath());
@@ -45,7 +62,7 @@ StartUpEnd Main::run() {
     QDir().mkpath(QFileInfo(env_.lockFile).absolutePath());
     lock_ = std::make_unique<QLockFile>(env_.lockFile);
     lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0)) {
+    if (!lock_->tryLock(0) && !takeOverLockOfThisProcessNumber(*lock_)) {
         lock_.reset();
         return StartUpEnd::AlreadyRunning;
     }

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -92,6 +93,17 @@ QListWidget* makeList(QWidget* parent, const QFont& font) {
     list->setSelectionMode(QAbstractItemView::MultiSelection);
     list->setUniformItemSizes(true);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // What is chosen shows in every list, not only in the one with the focus, as a Windows list
+    // box draws it: the user reads all three before exporting. (Windows' own style of item views
+    // draws it in a grey hardly seen, whatever the palette says.)
+    QPalette palette = list->palette();
+    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    list->setPalette(palette);
+    list->setStyleSheet(
+        QStringLiteral("QListWidget::item:selected { background: "
+                       "palette(highlight); color: palette(highlighted-text); }"));
     return list;
 }
 

@@ -18,8 +18,11 @@ inline std::string utf8Text(const QString& text) {
     return text.toStdString();
 }
 
+/// Qt names folders with "/" on every system; the log and the boxes show the system's own.
 inline std::filesystem::path filePath(const QString& text) {
-    return std::filesystem::path(text.toStdU16String());
+    std::filesystem::path path(text.toStdU16String());
+    path.make_preferred();
+    return path;
 }
 
 inline QString qtPath(const std::filesystem::path& path) {

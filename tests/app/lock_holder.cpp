@@ -1,20 +1,28 @@
-// Takes the single-instance lock and dies without releasing it, as a crashed window does:
-//   lock_holder LOCKFILE
-#include <csignal>
+// Takes the single-instance lock as another window program would:
+//   lock_holder LOCKFILE         dies without releasing it, as a crashed window does (exit 3)
+//   lock_holder LOCKFILE hold    holds it, says "locked", releases it when its input ends
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
 
 #include <QCoreApplication>
 #include <QLockFile>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
+    if (argc < 2 || argc > 3) {
         return 2;
     }
     QLockFile lock(QString::fromLocal8Bit(argv[1]));
     if (!lock.tryLock(0)) {
         return 1;
     }
-    std::raise(SIGKILL);
+    if (argc == 2) {
+        std::_Exit(3);  // no destructor: the lock file stays behind
+    }
+    std::cout << "locked" << std::endl;
+    for (std::string line; std::getline(std::cin, line);) {
+    }
     return 0;
 }
