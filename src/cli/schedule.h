@@ -61,6 +61,8 @@ struct ScheduleSystem {
     std::function<bool(std::string_view arguments)> systemctl;
     /// The minute of the crontab lines.
     int cronMinute = 0;
+    /// Windows: schedules belong to its Task Scheduler, which the command only points to.
+    bool taskScheduler = false;
 };
 
 /// This user's: the unit folder, whether the manager answers, systemctl itself.

@@ -124,6 +124,21 @@ class Scheduler {
         return kExitFinished;
     }
 
+    bool onlyTaskScheduler() const { return system_.taskScheduler; }
+
+    /// Windows: the Task Scheduler's command for the weekly export, with this program's path.
+    int pointToTaskScheduler() {
+        const std::string program = pathText(env_.executableFolder / "kestrova-cli.exe");
+        env_.err << "Windows では schedule は使えません。タスク スケジューラーに登録して下さい"
+                    "（コマンド プロンプトで、毎週金曜 20:00 の例）:\n"
+                    "  schtasks /Create /TN \"Kestrova weekly export\" /SC WEEKLY /D FRI /ST 20:00 "
+                    "/TR \"\\\""
+                 << program << "\\\" export --this-week --kinds all --predict all --result all\"\n"
+                 << std::flush;
+        log_.WarnLog(std::string(kTag) + "<<Windows ではタスク スケジューラーを案内しました。>>");
+        return kExitUsage;
+    }
+
     /// Anything a unit file's write or removal threw.
     int failed(const std::exception& error) {
         const std::string description = describeError(error);
@@ -180,6 +195,9 @@ class Scheduler {
 int runSchedule(ScheduleAction action, const ExportRequest& request, const CliEnvironment& env) {
     Scheduler scheduler(env,
                         request.appFolder ? *request.appFolder : env.defaultAppFolder().folder);
+    if (scheduler.onlyTaskScheduler()) {
+        return scheduler.pointToTaskScheduler();
+    }
     try {
         switch (action) {
             case ScheduleAction::Remove:

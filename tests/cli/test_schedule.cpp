@@ -263,5 +263,42 @@ TEST_F(Schedule, AManagerThatRefusesIsReportedWithExitCode4) {
     EXPECT_TRUE(anyUnit());  // installed, to be enabled by hand
 }
 
+TEST(ScheduleOnWindows, PointsToTheTaskSchedulerAndWritesNoUnit) {
+    // Crontab lines or systemd units would mean nothing there.
+    test::TempDir temp;
+    const std::filesystem::path app = temp / "app";
+    std::filesystem::create_directories(app);
+    std::ostringstream out;
+    std::ostringstream err;
+    bool asked = false;
+    const CliEnvironment env{out,
+                             err,
+                             std::nullopt,
+                             [&] {
+                                 return AppFolder{app, true};
+                             },
+                             2026y / December / 6d,
+                             temp / "bin",
+                             [&] {
+                                 ScheduleSystem system;
+                                 system.unitFolder = temp / "units";
+                                 system.systemctl = [&](std::string_view) { return asked = true; };
+                                 system.taskScheduler = true;
+                                 return system;
+                             }};
+    for (const std::vector<std::string_view>& args :
+         {std::vector<std::string_view>{"schedule", "--this-week", "--kinds", "all"},
+          {"schedule", "--remove"},
+          {"schedule", "--show"}}) {
+        err.str("");
+        EXPECT_EQ(runCli(args, env), kExitUsage);
+        EXPECT_NE(err.str().find("schtasks /Create"), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find(pathText(temp / "bin" / "kestrova-cli.exe")), std::string::npos);
+    }
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_FALSE(asked);
+    EXPECT_FALSE(std::filesystem::exists(temp / "units"));
+}
+
 }  // namespace
 }  // namespace kestrova::cli
