@@ -82,7 +82,10 @@ wait_for "frmTFLink:Form_Load" 60
 sleep 3  # this week's days come from the sample server
 
 # Places in the window (the layout table) below Wine's frame, whose window stands at 20, 20 of
-# the desktop: this week's two days, the last rows of the day list, then the export button.
+# the desktop: one more comment entry (the fifth, 極軸 to the prediction comments), this week's
+# two days (the last rows of the day list), then the export button.
+xdotool mousemove 470 353 click 1
+sleep 0.5
 xdotool mousemove 150 255 click 1
 sleep 0.5
 xdotool mousemove 150 274 click 1
@@ -98,11 +101,13 @@ mkdir -p "$(dirname "$out")"
 import -window root "$out"
 echo "== $out"
 
-# Closing saves the settings: the window's place comes back in twips.
-touch "$work/closing"
+# Closing saves the settings, the comment entry chosen above among them.
 xdotool mousemove 983 32 click 1  # the frame's close box
 wait_for "アプリケーションが終了しました。" 30
 echo "== Settings saved on close:"
 iconv -f CP932 -t UTF-8 "$app/Kestrova.Ini" | tr -d '\r'
-[ -n "$(find "$app/Kestrova.Ini" -newer "$work/closing")" ]
-echo "== Files written into the host folder: $(find "$work/host" -type f -newer "$work/host/TFJV.EXE" | wc -l)"
+grep -q '^TFJV_YSCM=1111101000' "$app/Kestrova.Ini" || {
+  echo "== The comment entry chosen is not in the settings" >&2
+  exit 1
+}
+echo "== Files written into the host folder: $(find "$work/host/KSTR_DATA" "$work/host/MY_DATA" -type f | wc -l)"
