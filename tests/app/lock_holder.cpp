@@ -1,10 +1,10 @@
 // Takes the single-instance lock as another window program would:
 //   lock_holder LOCKFILE         dies without releasing it, as a crashed window does (exit 3)
-//   lock_holder LOCKFILE hold    holds it, says "locked", releases it when its input ends
-#include <cstdio>
+//   lock_holder LOCKFILE hold    holds it, says "locked", and waits to be killed
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
-#include <string>
+#include <thread>
 
 #include <QCoreApplication>
 #include <QLockFile>
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         std::_Exit(3);  // no destructor: the lock file stays behind
     }
     std::cout << "locked" << std::endl;
-    for (std::string line; std::getline(std::cin, line);) {
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
     }
-    return 0;
 }

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QLockFile>
-#include <QProcess>
 #include <QWidget>
 #include <QtTest>
 
@@ -16,6 +15,7 @@
 #include "sample_server.h"
 #include "services/app_settings.h"
 #include "services/program_texts.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -195,24 +195,21 @@ void StartUpTest::secondStartEndsSilently() {
     // Held by another process of this user the same holds.
     first.window()->close();
     StartUpFixture g;
-    QProcess other;
-    other.start(QStringLiteral(KESTROVA_LOCK_HOLDER), {g.env.lockFile, QStringLiteral("hold")});
-    QVERIFY(other.waitForReadyRead(10000));
-    QCOMPARE(other.readLine().trimmed(), QByteArray("locked"));
+    kestrova::test::ChildProcess other(
+        {KESTROVA_LOCK_HOLDER, kestrova::ui::utf8Text(g.env.lockFile), "hold"},
+        {.out = kestrova::test::ChildOutput::Pipe});
+    QCOMPARE(other.readLines(1, std::chrono::seconds(10)), std::string("locked\n"));
     Main third(g.env);
     QCOMPARE(third.run(), StartUpEnd::AlreadyRunning);
     QVERIFY(!std::filesystem::exists(g.program / "logs"));
     QVERIFY(!anyWindowVisible());
-    other.closeWriteChannel();
-    QVERIFY(other.waitForFinished(10000));
 }
 
 void StartUpTest::lockLeftByACrashDoesNotBlockTheNextStart() {
     StartUpFixture f;
-    QProcess crashed;
-    crashed.start(QStringLiteral(KESTROVA_LOCK_HOLDER), {f.env.lockFile});
-    QVERIFY(crashed.waitForFinished(10000));
-    QCOMPARE(crashed.exitCode(), 3);
+    kestrova::test::ChildProcess crashed(
+        {KESTROVA_LOCK_HOLDER, kestrova::ui::utf8Text(f.env.lockFile)});
+    QCOMPARE(crashed.wait().exitCode, 3);
     QVERIFY(QFileInfo::exists(f.env.lockFile));
 
     Main program(f.env);
@@ -392,17 +389,24 @@ void StartUpTest::ownFilesThatCannotBeWrittenAreSaidOnceAndTheWindowOpens() {
 }
 
 void StartUpTest::versionIsPrintedWithoutADisplay() {
-    QProcess window;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // The child inherits this process's environment, without a display for the while.
+    std::vector<std::pair<const char*, QByteArray>> saved;
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        environment.remove(QString::fromLatin1(name));
+        if (qEnvironmentVariableIsSet(name)) {
+            saved.emplace_back(name, qgetenv(name));
+            qunsetenv(name);
+        }
     }
-    window.setProcessEnvironment(environment);
-    window.start(QStringLiteral(KESTROVA_WINDOW_EXE), {QStringLiteral("--version")});
-    QVERIFY(window.waitForFinished(10000));
-    QCOMPARE(window.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(window.exitCode(), 0);
-    QCOMPARE(window.readAllStandardOutput(), QByteArray("Kestrova Ver. " KESTROVA_VERSION " C\n"));
+    kestrova::test::ChildProcess window({KESTROVA_WINDOW_EXE, "--version"},
+                                        {.out = kestrova::test::ChildOutput::Pipe});
+    for (const auto& [name, value] : saved) {
+        qputenv(name, value);
+    }
+    window.readToEnd(std::chrono::seconds(10));
+    QCOMPARE(window.wait().exitCode, 0);
+    std::string printed = window.out();
+    std::erase(printed, '\r');  // Windows' text-mode line end
+    QCOMPARE(printed, std::string("Kestrova Ver. " KESTROVA_VERSION " C\n"));
 }
 
 QTEST_MAIN(StartUpTest)

@@ -7,7 +7,12 @@ function(kestrova_qt_test name)
   add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} Qt6::Test)
-  add_test(NAME ${name} COMMAND ${name})
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-qt-test.sh
+      ${KESTROVA_WINE_PREFIX} $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300
     LABELS window)
   if(WIN32)
