@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "app/start_up.h"
+#include "app/updater.h"
 #include "base/cp932.h"
 #include "data_paths.h"
 #include "sample_server.h"
@@ -198,7 +199,9 @@ void StartUpTest::secondStartEndsSilently() {
     kestrova::test::ChildProcess other(
         {KESTROVA_LOCK_HOLDER, kestrova::ui::utf8Text(g.env.lockFile), "hold"},
         {.out = kestrova::test::ChildOutput::Pipe});
-    QCOMPARE(other.readLines(1, std::chrono::seconds(10)), std::string("locked\n"));
+    std::string said = other.readLines(1, std::chrono::seconds(10));
+    std::erase(said, '\r');  // Windows' text-mode line end
+    QCOMPARE(said, std::string("locked\n"));
     Main third(g.env);
     QCOMPARE(third.run(), StartUpEnd::AlreadyRunning);
     QVERIFY(!std::filesystem::exists(g.program / "logs"));
@@ -281,16 +284,17 @@ void StartUpTest::acceptedUpdateStartsTheUpdaterDirectlyWithItsArguments() {
         std::string(kestrova::sample::kVersionPath),
         versionPage("2016010101", "<td>/up date/</td><td>$(touch x);y</td><td>K &amp; 2.zip</td>"),
         "text/html; charset=UTF-8");
-    const auto updater = f.program / "ZrUpdater";
-    kestrova::test::writeFile(updater, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"$0.args\"\n");
-    std::filesystem::permissions(updater, std::filesystem::perms::owner_all);
+    const auto updater = f.program / kestrova::ui::filePath(kestrova::app::updaterFileName());
+    std::filesystem::copy_file(KESTROVA_ARGS_RECORDER, updater);
+    auto recorded = updater;
+    recorded += ".args";
     Dialogs::setNextAnswer(kestrova::Answer::Yes);
 
     Main program(f.env);
     QCOMPARE(program.run(), StartUpEnd::UpdaterStarted);
     QCOMPARE(program.window(), nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(f.program / "ZrUpdater.args"), 10000);
-    QTRY_COMPARE(kestrova::test::readFile(f.program / "ZrUpdater.args"),
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(recorded), 10000);
+    QTRY_COMPARE(kestrova::test::readFile(recorded),
                  std::string("1\n/up date/,$(touch x);y,K & 2.zip\n"));
     QVERIFY(!std::filesystem::exists(f.program / "x"));
     const auto lines = f.infoLines(f.program.path());
