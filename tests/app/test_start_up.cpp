@@ -284,7 +284,8 @@ void StartUpTest::acceptedUpdateStartsTheUpdaterDirectlyWithItsArguments() {
         std::string(kestrova::sample::kVersionPath),
         versionPage("2016010101", "<td>/up date/</td><td>$(touch x);y</td><td>K &amp; 2.zip</td>"),
         "text/html; charset=UTF-8");
-    const auto updater = f.program / kestrova::ui::filePath(kestrova::app::updaterFileName());
+    const auto updater =
+        f.program.path() / kestrova::ui::filePath(kestrova::app::updaterFileName());
     std::filesystem::copy_file(KESTROVA_ARGS_RECORDER, updater);
     auto recorded = updater;
     recorded += ".args";
