@@ -57,7 +57,8 @@ prepare_sources() {
     if [ -f "$f" ]; then sed 's/^Types:.*$/Types: deb-src/' "$f" >>"$apt_dir/parts/src.sources"; fi
   done
   apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/src.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
-    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache=")
+    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache="
+    -o "APT::Sandbox::User=$(id -un)")  # fetched as this user: the files are its own
   apt-get "${apt_opts[@]}" update -qq
 }
 fetch_source() {  # fetch_source PACKAGE VERSION: unpacks into $work/src, prints the folder
