@@ -62,6 +62,8 @@ class ChildProcess {
     /// Sends `signal` unless the child has been reaped. On Windows SIGINT and SIGTERM are a
     /// Ctrl+Break to the child's console process group; any other signal ends it at once.
     void kill(int signal);
+    /// Ends the child at once: SIGKILL, on Windows the same number.
+    void killNow();
     /// Waits at most `timeout` for the end; nothing while the child still runs.
     std::optional<ChildEnd> waitFor(std::chrono::milliseconds timeout);
     ChildEnd wait();
