@@ -20,18 +20,7 @@ build_dir=build-windows/app
 # source tools, NSIS, and Xvfb for a window under Wine.
 ./scripts/setup-windows.sh
 packages=(qt6-base-dev dpkg-dev nsis xvfb xauth)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
-  $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
-fi
+./scripts/install-packages.sh "${packages[@]}"
 
 nice -n "$KESTROVA_NICE" ./scripts/windows-deps.sh
 ./scripts/windows-qt.sh
