@@ -1,10 +1,8 @@
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,10 +40,6 @@ class Descriptor {
     int fd_;
 };
 
-bool processRuns(pid_t pid) {
-    return pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM;
-}
-
 }  // namespace
 
 std::error_code writeNewFile(const std::filesystem::path& file, std::string_view bytes,
@@ -76,33 +70,6 @@ std::error_code renameOver(const std::filesystem::path& from, const std::filesys
 
 std::error_code asGenericError(const std::error_code& error) {
     return error;  // errno values already
-}
-
-std::string uniqueTemporarySuffix() {
-    std::random_device random;
-    return std::string(kTemporaryMarker) + "-" + std::to_string(::getpid()) + "-" +
-           std::to_string(random() % 1000000);
-}
-
-bool isAbandonedTemporary(std::string_view name) {
-    const auto marker = name.rfind(kTemporaryMarker);
-    if (marker == std::string_view::npos) {
-        return false;
-    }
-    std::string_view rest = name.substr(marker + kTemporaryMarker.size());
-    if (rest.empty()) {
-        return true;  // the fixed name of an older release
-    }
-    if (!rest.starts_with('-')) {
-        return false;
-    }
-    rest.remove_prefix(1);
-    pid_t pid = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
-    if (error != std::errc() || pid <= 0 || end == rest.data() + rest.size() || *end != '-') {
-        return false;  // not one of ours
-    }
-    return !processRuns(pid);
 }
 
 std::size_t removeAbandonedTemporaries(const std::filesystem::path& folder,

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <random>
 #include <utility>
 
 #include "base/atomic_file.h"
@@ -37,21 +35,6 @@ class Handle {
   private:
     HANDLE handle_;
 };
-
-bool processRuns(unsigned long pid) {
-    if (pid == GetCurrentProcessId()) {
-        return true;
-    }
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (process == nullptr) {
-        // Another user's process may not be opened, but it runs.
-        return GetLastError() == ERROR_ACCESS_DENIED;
-    }
-    DWORD code = 0;
-    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-    CloseHandle(process);
-    return running;
-}
 
 std::uint64_t fileTimeValue(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -92,33 +75,6 @@ std::error_code renameOver(const std::filesystem::path& from, const std::filesys
         }
         Sleep(50);
     }
-}
-
-std::string uniqueTemporarySuffix() {
-    std::random_device random;
-    return std::string(kTemporaryMarker) + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(random() % 1000000);
-}
-
-bool isAbandonedTemporary(std::string_view name) {
-    const auto marker = name.rfind(kTemporaryMarker);
-    if (marker == std::string_view::npos) {
-        return false;
-    }
-    std::string_view rest = name.substr(marker + kTemporaryMarker.size());
-    if (rest.empty()) {
-        return true;  // the fixed name of an older release
-    }
-    if (!rest.starts_with('-')) {
-        return false;
-    }
-    rest.remove_prefix(1);
-    unsigned long pid = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
-    if (error != std::errc() || pid == 0 || end == rest.data() + rest.size() || *end != '-') {
-        return false;  // not one of ours
-    }
-    return !processRuns(pid);
 }
 
 std::size_t removeAbandonedTemporaries(const std::filesystem::path& folder,

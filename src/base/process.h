@@ -7,4 +7,10 @@ namespace kestrova {
 /// write failures (EPIPE, EFBIG), which the writers report. Call once at program start.
 void ignoreSignalsThatEndWrites();
 
+/// This process's number.
+unsigned long currentProcessId();
+
+/// Whether the process of that number runs, this one included (another user's counts too).
+bool processRuns(unsigned long id);
+
 }  // namespace kestrova
